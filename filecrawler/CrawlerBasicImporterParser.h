@@ -1,0 +1,29 @@
+#pragma once
+
+#include "filecrawler/CrawlerImporterParserInterface.h"
+
+#include <memory>
+
+// Keeps one entry per distinct crawled path and, when a pattern list is
+// applied, groups the paths that match it into cases: one case per distinct
+// tuple of value texts, numbered in ascending byte order of the paths.
+class CrawlerBasicImporterParser : public virtual CrawlerImporterParserInterface {
+public:
+    CrawlerBasicImporterParser();
+    ~CrawlerBasicImporterParser() override;
+
+    CrawlerBasicImporterParser(CrawlerBasicImporterParser const&) = delete;
+    CrawlerBasicImporterParser& operator=(CrawlerBasicImporterParser const&) = delete;
+
+    void appendRawFilePath(std::string const& path) override;
+    void clearFilePaths() override;
+    void applyMetadataPatternList(std::vector<MetadataPattern> const& patterns) override;
+    std::vector<MetadataInfo> metadataInfoList(std::string const& path) const override;
+    std::size_t numDefinedCases() const override;
+    std::string caseMetadataSValue(std::size_t caseIndex, std::size_t metadataIndex) const override;
+    std::vector<boost::shared_ptr<AuxFileInfoInterface>> crawlerFilePathList() const override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};

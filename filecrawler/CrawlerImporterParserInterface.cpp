@@ -1,0 +1,3 @@
+#include "filecrawler/CrawlerImporterParserInterface.h"
+
+CrawlerImporterParserInterface::~CrawlerImporterParserInterface() = default;

@@ -1,0 +1,111 @@
+#include "filecrawler/FolderCrawler.h"
+
+#include "host/ExceptionBase.h"
+
+#include <exception>
+#include <utility>
+#include <vector>
+
+std::string const FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING =
+    "The specified directory does not exist.";
+std::string const FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING =
+    "The specified directory is not readable.";
+
+namespace {
+
+using Children = std::vector<boost::shared_ptr<FileInfoInterface const>>;
+
+// One directory level of the walk: its listed entries, the next one to visit,
+// and its path relative to the root.
+struct Level {
+    Children children;
+    std::size_t next;
+    std::string relativePath;
+};
+
+std::string joined(std::string const& relativePath, std::string const& name)
+{
+    if (relativePath.empty())
+        return name;
+    std::string path;
+    path.reserve(relativePath.size() + 1 + name.size());
+    path += relativePath;
+    path += '/';
+    path += name;
+    return path;
+}
+
+} // namespace
+
+FolderCrawler::FolderCrawler(boost::shared_ptr<FileInfoInterface const> root)
+    : QThread(nullptr), abortRequested_(false)
+{
+    result_.folder = std::move(root);
+}
+
+FolderCrawler::~FolderCrawler()
+{
+    abortRequested_ = true;
+    wait();
+}
+
+FolderCrawler::Result const& FolderCrawler::result()
+{
+    return result_;
+}
+
+void FolderCrawler::abort()
+{
+    abortRequested_ = true;
+}
+
+void FolderCrawler::run()
+{
+    result_.files.clear();
+    try {
+        if (!result_.folder->exists())
+            throw norvale::ExceptionBase(ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING, false);
+        if (!result_.folder->isReadable())
+            throw norvale::ExceptionBase(ROOT_PATH_IS_NOT_READABLE_ERROR_STRING, false);
+        crawlFolder(*result_.folder, std::string(), result_.files);
+    } catch (std::exception const& error) {
+        // Nothing may leave the worker thread; the owner reads the message.
+        result_.errorString = QString::fromUtf8(error.what());
+    }
+}
+
+// Depth-first, pre-order walk in children() order. It keeps its own stack of
+// levels instead of recursing, so that no tree is deep enough to exhaust the
+// thread's stack; the order of visits, signals and the abort checks are those
+// of the recursive walk.
+void FolderCrawler::crawlFolder(FileInfoInterface const& folder, std::string const& relativePath,
+                                std::list<std::string>& files)
+{
+    std::vector<Level> levels;
+    auto enter = [&](FileInfoInterface const& directory, std::string path) {
+        if (directory.isDirectory())
+            Q_EMIT processingDirectory(QString::fromUtf8(directory.path().c_str()));
+        levels.push_back(Level{directory.children(std::string()), 0, std::move(path)});
+    };
+
+    enter(folder, relativePath);
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.children.size()) {
+            levels.pop_back();
+            continue;
+        }
+        if (abortRequested_)
+            return;
+        // Keep the child alive while the level vector may grow.
+        boost::shared_ptr<FileInfoInterface const> const child = level.children[level.next++];
+        std::string childPath = joined(level.relativePath, child->name());
+        if (child->isFile())
+            files.push_back(std::move(childPath));
+        else if (child->isReadable())
+            enter(*child, std::move(childPath));
+        else
+            throw norvale::ExceptionBase("The specified path: " + child->path() + " is not readable.",
+                                         false);
+    }
+}

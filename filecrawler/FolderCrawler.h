@@ -1,0 +1,56 @@
+#pragma once
+
+#include "host/FileInfoInterface.h"
+
+#include <QString>
+#include <QThread>
+#include <boost/shared_ptr.hpp>
+
+#include <atomic>
+#include <list>
+#include <string>
+
+// Walks a folder tree on a worker thread and collects the relative paths of
+// all files below the root, depth-first in the order the entries are listed.
+//
+// Connect to processingDirectory(), start() the thread, and read result() once
+// it has finished. Errors never leave the thread: they end the walk and are
+// stored in Result::errorString. Destroying a running crawler aborts the walk
+// and waits for the thread.
+class FolderCrawler : public QThread {
+    Q_OBJECT
+
+public:
+    struct Result {
+        boost::shared_ptr<FileInfoInterface const> folder; // the root of the crawl
+        std::list<std::string> files;                      // relative, joined with "/"
+        QString errorString;                               // null unless a walk failed
+    };
+
+    static std::string const ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING;
+    static std::string const ROOT_PATH_IS_NOT_READABLE_ERROR_STRING;
+
+    explicit FolderCrawler(boost::shared_ptr<FileInfoInterface const> root);
+    ~FolderCrawler() override;
+
+    FolderCrawler(FolderCrawler const&) = delete;
+    FolderCrawler& operator=(FolderCrawler const&) = delete;
+
+    void run() override;
+
+    // Read it after the thread has finished.
+    Result const& result();
+
+Q_SIGNALS:
+    // Emitted on the worker thread for every directory entered, before its
+    // entries are listed, with the directory's full path.
+    void processingDirectory(QString directory) const;
+
+private:
+    void abort();
+    void crawlFolder(FileInfoInterface const& folder, std::string const& relativePath,
+                     std::list<std::string>& files);
+
+    Result result_;
+    std::atomic<bool> abortRequested_;
+};

@@ -1,0 +1,105 @@
+#include "filecrawler/MetadataFileCrawler.h"
+
+#include "filecrawler/CaseMetadataTable.h"
+#include "host/ExceptionBase.h"
+
+#include <vtkSmartPointer.h>
+#include <vtkTable.h>
+
+#include <algorithm>
+#include <utility>
+
+struct MetadataFileCrawler::Impl {
+    boost::shared_ptr<CrawlerImporterParserInterface> parser;
+    std::vector<MetadataPattern> metadataPatternList;
+    boost::shared_ptr<AuxFileCollectionInterface> auxFilesToLoad;
+    FolderCrawler::Result crawlResult;
+};
+
+namespace {
+
+void checkCrawledFolder(FileInfoInterface const& folder)
+{
+    if (!folder.exists())
+        throw norvale::ExceptionBase("The specified folder: " + folder.path() + " does not exist.", false);
+    if (!folder.isDirectory())
+        throw norvale::ExceptionBase("The specified path: " + folder.path() + " must be a directory.",
+                                     false);
+    if (!folder.isReadable())
+        throw norvale::ExceptionBase("The specified path: " + folder.path() + " is not readable.", false);
+}
+
+} // namespace
+
+MetadataFileCrawler::MetadataFileCrawler(std::unique_ptr<CrawlerImporterParserInterface> parser)
+    : impl_(std::make_unique<Impl>())
+{
+    impl_->parser.reset(parser.release());
+}
+
+MetadataFileCrawler::~MetadataFileCrawler() = default;
+
+void MetadataFileCrawler::setCrawlResult(FolderCrawler::Result const& result)
+{
+    boost::shared_ptr<FileInfoInterface const> const folder = result.folder;
+    checkCrawledFolder(*folder);
+    impl_->crawlResult = result;
+    for (std::string const& path : impl_->crawlResult.files)
+        impl_->parser->appendRawFilePath(path);
+}
+
+void MetadataFileCrawler::setMetadataPatternList(std::vector<MetadataPattern> const& patterns)
+{
+    impl_->metadataPatternList = patterns;
+    impl_->parser->applyMetadataPatternList(patterns);
+}
+
+bool MetadataFileCrawler::hasCases() const
+{
+    return impl_->parser->numDefinedCases() != 0;
+}
+
+std::vector<boost::shared_ptr<AuxFileInfoInterface>> MetadataFileCrawler::identifiedAuxFiles() const
+{
+    std::vector<boost::shared_ptr<AuxFileInfoInterface>> files = impl_->parser->crawlerFilePathList();
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [](boost::shared_ptr<AuxFileInfoInterface> const& file) {
+                                   return !file->isIdentified();
+                               }),
+                files.end());
+    return files;
+}
+
+void MetadataFileCrawler::setAuxFilesToLoad(boost::shared_ptr<AuxFileCollectionInterface> auxFiles)
+{
+    impl_->auxFilesToLoad = std::move(auxFiles);
+}
+
+boost::shared_ptr<FileInfoInterface const> MetadataFileCrawler::folder() const
+{
+    return impl_->crawlResult.folder;
+}
+
+std::list<std::string> const& MetadataFileCrawler::files() const
+{
+    return impl_->crawlResult.files;
+}
+
+std::vector<MetadataInfo> MetadataFileCrawler::metadataInfoList(std::string const& path) const
+{
+    return impl_->parser->metadataInfoList(path);
+}
+
+void MetadataFileCrawler::extract(ImportLoadContextInterface& context)
+{
+    if (!impl_->crawlResult.folder)
+        throw norvale::ExceptionBase("Folder name not specified.", false);
+
+    auto const table = vtkSmartPointer<vtkTable>::New();
+    if (impl_->parser->numDefinedCases() != 0) {
+        casetable::addColumns(*impl_->parser, impl_->metadataPatternList, table);
+        casetable::addRows(*impl_->parser, impl_->metadataPatternList, table);
+    }
+    context.setCaseTable(table);
+    context.setAuxFileCollection(impl_->auxFilesToLoad);
+}

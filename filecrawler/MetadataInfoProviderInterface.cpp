@@ -1,0 +1,3 @@
+#include "filecrawler/MetadataInfoProviderInterface.h"
+
+MetadataInfoProviderInterface::~MetadataInfoProviderInterface() = default;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "host/ValidationResult.h"
+
+namespace norvale {
+
+// Judges a value of type T; a default-constructed result means valid.
+template <typename T>
+class ValidatorInterface {
+public:
+    ValidatorInterface() = default;
+    ValidatorInterface(ValidatorInterface const&) = default;
+    ValidatorInterface& operator=(ValidatorInterface const&) = default;
+    virtual ValidationResult validate(T const& value) const = 0;
+    virtual ~ValidatorInterface() = default;
+};
+
+} // namespace norvale

@@ -1,0 +1,80 @@
+#include "host/AuxFileInfoInterface.h"
+
+#include <algorithm>
+#include <iterator>
+#include <cstring>
+#include <utility>
+
+AuxFileInfoInterface::~AuxFileInfoInterface() = default;
+
+namespace {
+
+using Type = AuxFileInfoInterface::Type;
+
+struct Extension {
+    char const* text;
+    Type type;
+};
+
+// Kept sorted by text for the binary search below.
+constexpr Extension kExtensions[] = {
+    {"bmp", Type::Image},     {"cas", Type::Solution},  {"cfg", Type::Text},
+    {"cgns", Type::Mesh},     {"csv", Type::Table},     {"dat", Type::Solution},
+    {"foam", Type::Solution}, {"gif", Type::Image},     {"grid", Type::Mesh},
+    {"h5", Type::Solution},   {"hdf5", Type::Solution}, {"ini", Type::Text},
+    {"inp", Type::Mesh},      {"jpeg", Type::Image},    {"jpg", Type::Image},
+    {"json", Type::Text},     {"log", Type::Text},      {"md", Type::Text},
+    {"mesh", Type::Mesh},     {"msh", Type::Mesh},      {"obj", Type::Mesh},
+    {"plt", Type::Solution},  {"ply", Type::Mesh},      {"png", Type::Image},
+    {"pvd", Type::Solution},  {"pvtu", Type::Solution}, {"stl", Type::Mesh},
+    {"svg", Type::Image},     {"tif", Type::Image},     {"tiff", Type::Image},
+    {"tsv", Type::Table},     {"txt", Type::Text},      {"unv", Type::Mesh},
+    {"vti", Type::Solution},  {"vtk", Type::Solution},  {"vtm", Type::Solution},
+    {"vtp", Type::Solution},  {"vtr", Type::Solution},  {"vts", Type::Solution},
+    {"vtt", Type::Table},     {"vtu", Type::Solution},  {"xls", Type::Table},
+    {"xlsx", Type::Table},    {"xml", Type::Text},      {"yaml", Type::Text},
+    {"yml", Type::Text},
+};
+
+} // namespace
+
+AuxFileInfoInterface::Type auxFileType(std::string const& path)
+{
+    std::size_t const nameStart = path.find_last_of("/\\");
+    std::size_t const dot = path.rfind('.');
+    if (dot == std::string::npos || (nameStart != std::string::npos && dot < nameStart))
+        return Type::Unknown;
+
+    std::string extension = path.substr(dot + 1);
+    if (extension.empty() || extension.size() > 8)
+        return Type::Unknown;
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+
+    auto const found = std::lower_bound(
+        std::begin(kExtensions), std::end(kExtensions), extension,
+        [](Extension const& e, std::string const& text) { return std::strcmp(e.text, text.c_str()) < 0; });
+    if (found == std::end(kExtensions) || extension != found->text)
+        return Type::Unknown;
+    return found->type;
+}
+
+char const* auxFileTypeName(AuxFileInfoInterface::Type type)
+{
+    switch (type) {
+    case Type::Mesh:
+        return "mesh";
+    case Type::Solution:
+        return "solution";
+    case Type::Image:
+        return "image";
+    case Type::Table:
+        return "table";
+    case Type::Text:
+        return "text";
+    case Type::Unknown:
+        break;
+    }
+    return "unknown";
+}

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds, tests and benchmarks with.
+# Only what is missing is installed; safe to run again.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qtbase5-dev
+  libvtk9-dev
+  libboost-dev
+  libgtest-dev libgmock-dev googletest
+  libbenchmark-dev
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+echo "Installing: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
