@@ -42,6 +42,8 @@ MetadataFileCrawler::~MetadataFileCrawler() = default;
 void MetadataFileCrawler::setCrawlResult(FolderCrawler::Result const& result)
 {
     boost::shared_ptr<FileInfoInterface const> const folder = result.folder;
+    if (!folder)
+        throw norvale::ExceptionBase("Folder name not specified.", false);
     checkCrawledFolder(*folder);
     impl_->crawlResult = result;
     for (std::string const& path : impl_->crawlResult.files)
