@@ -63,7 +63,8 @@ void FolderCrawler::run()
 {
     result_.files.clear();
     try {
-        if (!result_.folder->exists())
+        // A null root has nothing to walk: report it as missing rather than crash the thread.
+        if (!result_.folder || !result_.folder->exists())
             throw norvale::ExceptionBase(ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING, false);
         if (!result_.folder->isReadable())
             throw norvale::ExceptionBase(ROOT_PATH_IS_NOT_READABLE_ERROR_STRING, false);

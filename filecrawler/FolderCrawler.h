@@ -15,8 +15,9 @@
 //
 // Connect to processingDirectory(), start() the thread, and read result() once
 // it has finished. Errors never leave the thread: they end the walk and are
-// stored in Result::errorString. Destroying a running crawler aborts the walk
-// and waits for the thread.
+// stored in Result::errorString; a null root is reported as a missing
+// directory. Destroying a running crawler aborts the walk and waits for the
+// thread.
 class FolderCrawler : public QThread {
     Q_OBJECT
 

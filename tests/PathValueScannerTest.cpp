@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -54,6 +55,62 @@ TEST(StringScanner, StripsExtensionsOfTheLastComponentOnly)
     EXPECT_EQ(pathvalue::strippedLength("a/.."), 4u);
     EXPECT_EQ(pathvalue::strippedLength("a/b."), 3u);
     EXPECT_EQ(pathvalue::strippedLength("a.b/"), 4u);
+}
+
+TEST(NumericScanner, StopsAtTheFirstCharacterThatCannotContinueTheNumber)
+{
+    EXPECT_EQ(numericValue("x=+.5", 2), "+.5");
+    EXPECT_EQ(numericValue("x=1.5.6", 2), "1.5");
+    EXPECT_EQ(numericValue("x=1e5.", 2), "1e5");
+    EXPECT_EQ(numericValue("x=3E+", 2), "3");
+    EXPECT_EQ(numericValue("x=-.5e-3x", 2), "-.5e-3");
+    EXPECT_EQ(numericValue("x=4d2", 2), "4d2");
+    EXPECT_EQ(numericValue("x=1ee2", 2), "1");
+    EXPECT_EQ(numericValue("x=--1", 2), "<none>");
+    EXPECT_EQ(numericValue("x=e5", 2), "<none>");
+    // The scan never reads past its segment, and a start past it is no number.
+    EXPECT_EQ(numericValue(std::string("x=12", 3), 2), "1");
+    EXPECT_EQ(numericValue("R", 3), "<none>");
+}
+
+TEST(StringScanner, ValueAtTheEndNeedsTwoCharactersAfterStripping)
+{
+    EXPECT_EQ(stringValue("T=12.dat", 2), "12");
+    EXPECT_EQ(stringValue("T=.dat", 2), "<none>");
+    EXPECT_EQ(stringValue("T=ab", 2), "ab");
+    EXPECT_EQ(stringValue("T=a", 2), "<none>");
+    EXPECT_EQ(stringValue("T=", 2), "<none>");
+    EXPECT_EQ(stringValue("T=a/", 2), "a");
+    EXPECT_EQ(stringValue("T=1.5/2.5/out.dat", 2), "1.5");
+    EXPECT_EQ(stringValue("R", 3), "<none>");
+    EXPECT_EQ(pathvalue::strippedLength("a.tar.gz"), 1u);
+    EXPECT_EQ(pathvalue::strippedLength("dir.d/x"), 7u);
+    EXPECT_EQ(pathvalue::strippedLength("dir.d\\x.y"), 7u);
+    EXPECT_EQ(pathvalue::strippedLength("a/..."), 4u);
+    EXPECT_EQ(pathvalue::strippedLength("."), 1u);
+    EXPECT_EQ(pathvalue::strippedLength(""), 0u);
+}
+
+TEST(PatternPositions, EachSearchStartsOneByteAfterThePreviousHit)
+{
+    auto positions = [](std::string const& path, std::vector<std::string> const& texts) {
+        std::vector<MetadataPattern> patterns;
+        for (std::string const& text : texts)
+            patterns.emplace_back(text, MetadataPattern::Numeric);
+        std::vector<std::size_t> found;
+        bool const ok = pathvalue::findPatternPositions(path, patterns, found);
+        std::string out = ok ? "" : "missing:";
+        for (std::size_t p : found)
+            out += std::to_string(p) + " ";
+        return out;
+    };
+    EXPECT_EQ(positions("Re=1/Re=2", {"Re=", "Re="}), "0 5 9 ");
+    EXPECT_EQ(positions("aaa", {"aa", "aa"}), "0 1 3 "); // occurrences may overlap
+    EXPECT_EQ(positions("xx=1", {"", "x", ""}), "0 1 2 4 ");
+    EXPECT_EQ(positions("ab", {"b", ""}), "1 2 2 ");
+    EXPECT_EQ(positions("ab", {"b", "", ""}), "missing:1 2 2 ");
+    EXPECT_EQ(positions("a=1/b=2", {"b=", "a="}), "missing:4 7 ");
+    EXPECT_EQ(positions("", {}), "0 ");
 }
 
 } // namespace
