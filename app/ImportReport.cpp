@@ -1,0 +1,91 @@
+#include "ImportReport.h"
+
+#include "ProgramLoadContext.h"
+
+#include <boost/lexical_cast.hpp>
+#include <vtkAbstractArray.h>
+#include <vtkTable.h>
+#include <vtkVariant.h>
+
+#include <algorithm>
+#include <set>
+
+namespace cli {
+namespace {
+
+// Tags in the order of the identifiers that name them, each once.
+std::vector<std::string> orderedTags(std::set<std::string> const& tags,
+                                     std::vector<AuxFileIdentifier> const& identifiers)
+{
+    std::vector<std::string> ordered;
+    for (AuxFileIdentifier const& identifier : identifiers)
+        if (tags.count(identifier.tag) != 0 &&
+            std::find(ordered.begin(), ordered.end(), identifier.tag) == ordered.end())
+            ordered.push_back(identifier.tag);
+    for (std::string const& tag : tags)
+        if (std::find(ordered.begin(), ordered.end(), tag) == ordered.end())
+            ordered.push_back(tag);
+    return ordered;
+}
+
+} // namespace
+
+std::vector<std::string> columnNames(std::vector<MetadataPattern> const& patterns)
+{
+    std::vector<std::string> names;
+    std::set<std::string> used;
+    for (MetadataPattern const& pattern : patterns) {
+        std::string name = pattern.pattern;
+        for (unsigned long long counter = 2; used.count(name) != 0; ++counter)
+            name = pattern.pattern + "(" + std::to_string(counter) + ")";
+        used.insert(name);
+        names.push_back(name);
+    }
+    return names;
+}
+
+std::optional<double> numericValue(std::string const& text)
+{
+    try {
+        return boost::lexical_cast<double>(text);
+    } catch (boost::bad_lexical_cast const&) {
+        return std::nullopt;
+    }
+}
+
+ImportReport buildReport(ProgramLoadContext const& context, std::vector<MetadataPattern> const& patterns,
+                         std::vector<AuxFileIdentifier> const& identifiers, bool withFiles)
+{
+    ImportReport report;
+    vtkTable* const table = context.caseTable();
+    bool const hasColumns = table != nullptr && table->GetNumberOfColumns() == vtkIdType(patterns.size());
+    std::vector<std::string> const fallbackNames =
+        hasColumns ? std::vector<std::string>() : columnNames(patterns);
+    for (std::size_t c = 0; c < patterns.size(); ++c)
+        report.columns.push_back(
+            ReportColumn{hasColumns ? table->GetColumnName(vtkIdType(c)) : fallbackNames[c],
+                         patterns[c].valueType == MetadataPattern::Numeric});
+
+    vtkIdType const rows = hasColumns ? table->GetNumberOfRows() : 0;
+    report.values.resize(std::size_t(rows));
+    for (vtkIdType c = 0; c < vtkIdType(report.columns.size()) && rows > 0; ++c) {
+        vtkAbstractArray* const column = table->GetColumn(c);
+        for (vtkIdType r = 0; r < rows; ++r)
+            report.values[std::size_t(r)].push_back(column->GetVariantValue(r).ToString());
+    }
+
+    if (boost::shared_ptr<AuxFileCollectionInterface> const auxFiles = context.auxFiles()) {
+        report.tags = orderedTags(auxFiles->tags(), identifiers);
+        if (withFiles) {
+            report.files.assign(report.values.size(),
+                                std::vector<std::vector<std::string>>(report.tags.size()));
+            std::size_t const filed = std::min(auxFiles->caseCount(), report.values.size());
+            for (std::size_t caseIndex = 0; caseIndex < filed; ++caseIndex)
+                for (std::size_t t = 0; t < report.tags.size(); ++t)
+                    report.files[caseIndex][t] = auxFiles->auxFilePaths(caseIndex, report.tags[t]);
+        }
+    }
+    return report;
+}
+
+} // namespace cli

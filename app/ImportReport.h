@@ -1,0 +1,48 @@
+#pragma once
+
+#include "filecrawler/AuxFileIdentifierValidator.h"
+#include "filecrawler/MetadataPattern.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+class ProgramLoadContext;
+
+struct ReportColumn {
+    std::string name; // the case table's column name
+    bool numeric;
+};
+
+// The results of one import, as the output formats need them.
+struct ImportReport {
+    std::string root;
+    std::vector<ReportColumn> columns;
+    std::vector<std::string> tags; // in the order of the identifiers
+    // Per case, per column: the value text of the case table ("NULL" for a
+    // numeric value that is not a number).
+    std::vector<std::vector<std::string>> values;
+    // Per case, per tag: the files filed there (only when asked for).
+    std::vector<std::vector<std::vector<std::string>>> files;
+    std::size_t fileCount = 0;
+    std::size_t unmatchedFileCount = 0;
+
+    std::size_t caseCount() const { return values.size(); }
+};
+
+// Reads the delivered case table and collection. The per-case files are
+// gathered only `withFiles`.
+ImportReport buildReport(ProgramLoadContext const& context, std::vector<MetadataPattern> const& patterns,
+                         std::vector<AuxFileIdentifier> const& identifiers, bool withFiles);
+
+// The column names the case table gives the patterns (each text made unique
+// as Re=, Re=(2), ...); used when there is no case, and so no column.
+std::vector<std::string> columnNames(std::vector<MetadataPattern> const& patterns);
+
+// The number in a numeric column's value text; none for "NULL".
+std::optional<double> numericValue(std::string const& text);
+
+} // namespace cli

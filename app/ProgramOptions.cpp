@@ -1,0 +1,209 @@
+#include "ProgramOptions.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace cli {
+namespace {
+
+std::string bytes(QString const& text)
+{
+    return text.toLatin1().toStdString();
+}
+
+bool endsWith(std::string const& text, std::string const& suffix)
+{
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string lowerCase(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+char const* const EXIT_STATUS_TEXT = R"(
+Exit status:
+  0    success
+  1    unexpected internal error
+  2    bad option or option value
+  3    ROOT does not exist
+  4    ROOT is not a directory
+  5    ROOT is not readable
+  6    a folder below ROOT could not be read: the crawl stopped there, and
+       the results cover the files found before it
+  7    an --aux identifier is unusable (see --skip-unusable-aux)
+  8    the output file cannot be written
+  130  interrupted (Ctrl-C)
+)";
+
+void configure(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        "Sorts the files of a parameter study into cases by the metadata values\n"
+        "written in their paths (such as Re=100/Mach=0.5/...), writes the case table\n"
+        "and files each case's auxiliary files under tags.\n\n"
+        "Without ROOT, the sample study shipped with the program is crawled, with\n"
+        "its own patterns and identifiers for whichever of --pattern and --aux is\n"
+        "not given.");
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.addPositionalArgument("ROOT", "The folder to crawl.", "[ROOT]");
+    parser.addOption({{"p", "pattern"},
+                      "A metadata pattern: the literal TEXT that precedes a value in the paths, with the "
+                      "value type (default numeric). Repeat it in path order.",
+                      "TEXT[:numeric|:string]"});
+    parser.addOption({{"a", "aux"},
+                      "Tags the files of the cases that the wildcard SYNTAX selects (it must match the "
+                      "end of the path) with TAG. Repeat it in priority order: the first identifier that "
+                      "selects a file decides its tag.",
+                      "TAG=SYNTAX"});
+    parser.addOption({"skip-unusable-aux", "Go on without the --aux identifiers that are unusable."});
+    parser.addOption({{"f", "format"},
+                      "Output format: table, csv, json, vtk (legacy VTK table) or vtt (XML VTK table). "
+                      "Default: from the extension of --output, else table.",
+                      "FORMAT"});
+    parser.addOption({{"o", "output"},
+                      "Write the results to FILE (replaced only once complete) instead of standard output.",
+                      "FILE"});
+    parser.addOption({{"e", "explain"},
+                      "Report why files belong to no case, grouped by reason, on standard output "
+                      "(instead of the results, unless --output is given)."});
+    parser.addOption({{"q", "quiet"}, "No progress and no summary on standard error."});
+    parser.addOption({{"h", "help"}, "Show this help."});
+    parser.addOption({{"v", "version"}, "Show the version."});
+}
+
+} // namespace
+
+MetadataPattern parsePatternOption(std::string const& value)
+{
+    std::string text = value;
+    MetadataPattern::ValueType type = DEFAULT_VALUE_TYPE;
+    if (endsWith(text, ":numeric")) {
+        text.resize(text.size() - 8);
+        type = MetadataPattern::Numeric;
+    } else if (endsWith(text, ":string")) {
+        text.resize(text.size() - 7);
+        type = MetadataPattern::String;
+    }
+    if (text.empty())
+        throw UsageError("--pattern \"" + value +
+                         "\": the pattern text is empty; give the text that precedes a value, such as Re=");
+    return MetadataPattern(text, type);
+}
+
+AuxFileIdentifier parseAuxOption(std::string const& value)
+{
+    std::size_t const equals = value.find('=');
+    if (equals == std::string::npos)
+        throw UsageError("--aux \"" + value + "\": expected TAG=SYNTAX, such as mesh=*.msh");
+    return AuxFileIdentifier{value.substr(equals + 1), value.substr(0, equals)};
+}
+
+std::optional<OutputFormat> formatFromName(std::string const& name)
+{
+    std::string const lower = lowerCase(name);
+    if (lower == "table")
+        return OutputFormat::Table;
+    if (lower == "csv")
+        return OutputFormat::Csv;
+    if (lower == "json")
+        return OutputFormat::Json;
+    if (lower == "vtk")
+        return OutputFormat::VtkLegacy;
+    if (lower == "vtt")
+        return OutputFormat::VtkXml;
+    return std::nullopt;
+}
+
+std::optional<OutputFormat> formatFromExtension(std::string const& path)
+{
+    std::size_t const slash = path.rfind('/');
+    std::size_t const dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::nullopt;
+    std::string const extension = lowerCase(path.substr(dot + 1));
+    if (extension == "txt")
+        return OutputFormat::Table;
+    return formatFromName(extension);
+}
+
+OutputFormat outputFormat(ProgramOptions const& options)
+{
+    if (options.format)
+        return *options.format;
+    if (!options.toStandardOutput())
+        if (std::optional<OutputFormat> const format = formatFromExtension(options.output))
+            return *format;
+    return OutputFormat::Table;
+}
+
+ProgramOptions parseOptions(QStringList const& arguments)
+{
+    QCommandLineParser parser;
+    configure(parser);
+    if (!parser.parse(arguments))
+        throw UsageError(bytes(parser.errorText()));
+
+    ProgramOptions options;
+    options.help = parser.isSet("help");
+    options.version = parser.isSet("version");
+    if (options.help || options.version)
+        return options;
+
+    QStringList const positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        throw UsageError("only one ROOT may be given, but there are " + std::to_string(positional.size()) +
+                         ": \"" + bytes(positional[0]) + "\", \"" + bytes(positional[1]) + "\"" +
+                         (positional.size() > 2 ? ", ..." : ""));
+    if (positional.size() == 1) {
+        options.root = bytes(positional[0]);
+        if (options.root.empty())
+            throw UsageError("ROOT is an empty text; give a folder");
+    }
+
+    for (QString const& value : parser.values("pattern"))
+        options.patterns.push_back(parsePatternOption(bytes(value)));
+    for (QString const& value : parser.values("aux"))
+        options.identifiers.push_back(parseAuxOption(bytes(value)));
+
+    if (parser.isSet("format")) {
+        std::string const name = bytes(parser.value("format"));
+        options.format = formatFromName(name);
+        if (!options.format)
+            throw UsageError("--format \"" + name + "\": expected table, csv, json, vtk or vtt");
+    }
+    if (parser.isSet("output")) {
+        options.output = bytes(parser.value("output"));
+        if (options.output.empty())
+            throw UsageError("--output is an empty text; give a file name, or - for standard output");
+        if (!options.format && !options.toStandardOutput() && !formatFromExtension(options.output))
+            throw UsageError("--output \"" + options.output +
+                             "\": cannot tell the format from the file name; name it .txt, .csv, .json, "
+                             ".vtk or .vtt, or give --format");
+    }
+    options.explain = parser.isSet("explain");
+    options.quiet = parser.isSet("quiet");
+    options.skipUnusableAux = parser.isSet("skip-unusable-aux");
+
+    if (options.rootGiven() && options.patterns.empty())
+        throw UsageError("no --pattern given for \"" + options.root +
+                         "\"; name the texts that precede the values in its paths, such as --pattern Re=");
+    return options;
+}
+
+std::string helpText()
+{
+    QCommandLineParser parser;
+    configure(parser);
+    // Qt names the program by the path it was started with; the name will do.
+    std::string text = bytes(parser.helpText());
+    text.replace(0, text.find('\n'), "Usage: filecrawler [options] [ROOT]");
+    return text + EXIT_STATUS_TEXT;
+}
+
+} // namespace cli

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "filecrawler/AuxFileIdentifierValidator.h"
+#include "filecrawler/MetadataPattern.h"
+
+#include <QStringList>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+enum class OutputFormat { Table, Csv, Json, VtkLegacy, VtkXml };
+
+// What the command line asked for. Texts are the argument bytes, unchanged.
+struct ProgramOptions {
+    std::string root; // empty when no ROOT was given
+    std::vector<MetadataPattern> patterns;
+    std::vector<AuxFileIdentifier> identifiers;
+    std::optional<OutputFormat> format; // unset: from the output's extension, else a table
+    std::string output;                 // empty or "-": standard output
+    bool explain = false;
+    bool quiet = false;
+    bool skipUnusableAux = false;
+    bool help = false;
+    bool version = false;
+
+    bool rootGiven() const { return !root.empty(); }
+    bool toStandardOutput() const { return output.empty() || output == "-"; }
+};
+
+// A bad option or option value; the message names it.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The value type a --pattern takes when its text has no type suffix.
+constexpr MetadataPattern::ValueType DEFAULT_VALUE_TYPE = MetadataPattern::Numeric;
+
+// `arguments` holds the program name and then the arguments, each decoded as
+// Latin-1 so that every byte survives. Throws UsageError.
+ProgramOptions parseOptions(QStringList const& arguments);
+
+// TEXT, TEXT:numeric or TEXT:string. Throws UsageError for an empty text.
+MetadataPattern parsePatternOption(std::string const& value);
+// TAG=SYNTAX, split at the first '='. Throws UsageError when there is no '='.
+AuxFileIdentifier parseAuxOption(std::string const& value);
+std::optional<OutputFormat> formatFromName(std::string const& name);
+// From the extension of the output's file name: .txt .csv .json .vtk .vtt.
+std::optional<OutputFormat> formatFromExtension(std::string const& path);
+// The format to write: --format, else the output's extension, else a table.
+OutputFormat outputFormat(ProgramOptions const& options);
+
+std::string helpText();
+
+} // namespace cli

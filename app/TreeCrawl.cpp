@@ -1,0 +1,44 @@
+#include "TreeCrawl.h"
+
+#include "CountingFileInfo.h"
+#include "CrawlProgress.h"
+#include "InterruptWatcher.h"
+
+#include <QEventLoop>
+#include <boost/make_shared.hpp>
+
+namespace cli {
+
+std::unique_ptr<FolderCrawler> crawlTree(boost::shared_ptr<FileInfoInterface const> root, bool showProgress,
+                                         InterruptWatcher& interrupts)
+{
+    // Only a progress display needs the files counted while the crawl runs.
+    std::unique_ptr<CrawlProgress> progress;
+    if (showProgress) {
+        auto files = std::make_shared<CountingFileInfo::Counter>(0);
+        root = boost::make_shared<CountingFileInfo const>(root, files);
+        progress = std::make_unique<CrawlProgress>(files);
+    }
+
+    auto crawler = std::make_unique<FolderCrawler>(root);
+    QEventLoop loop;
+    QObject::connect(crawler.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, &loop, &QEventLoop::quit);
+    if (progress)
+        QObject::connect(crawler.get(), &FolderCrawler::processingDirectory, progress.get(),
+                         &CrawlProgress::directoryEntered, Qt::QueuedConnection);
+
+    crawler->start();
+    if (!InterruptWatcher::requested())
+        loop.exec();
+    if (progress)
+        progress->clear();
+    if (InterruptWatcher::requested()) {
+        crawler.reset(); // raises the abort flag and waits for the worker thread
+        return nullptr;
+    }
+    crawler->wait();
+    return crawler;
+}
+
+} // namespace cli
