@@ -1,24 +1,40 @@
 #include "filecrawler/AuxFileIdentifierValidator.h"
 
 #include "filecrawler/SyntaxNameFilter.h"
+#include "filecrawler/SyntaxNameSelection.h"
+#include "host/ExceptionBase.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+// Paths cross into Qt as Latin-1 (up to a NUL, as Qt's 8-bit conversion
+// reads them), so any byte string comes back unchanged and two paths are one
+// name exactly when their bytes are equal. The candidates' paths are kept as
+// such bytes in a compact name store, shared by the filter and by the
+// collections built from it; the filter reports each selected name with its
+// position in the candidate list.
 
 namespace {
+
+using NameStore = syntaxname::NameStore;
 
 // A SyntaxNameFilter that remembers the syntax names that validated, so that
 // validating them again is a set look-up, and forgets those no longer in use.
 class CachingSyntaxNameFilter : public SyntaxNameFilter {
 public:
-    explicit CachingSyntaxNameFilter(QStringList const& names) : SyntaxNameFilter(names) {}
+    explicit CachingSyntaxNameFilter(boost::shared_ptr<NameStore const> const& names)
+        : SyntaxNameFilter(names), names_(names)
+    {
+    }
 
     norvale::ValidationResult validate(std::string const& syntaxName) const override
     {
@@ -40,23 +56,39 @@ public:
                               std::inserter(validSyntaxNames_, validSyntaxNames_.begin()));
     }
 
+    // The names that filter() returns, each with its position in the list.
+    void visitSelected(std::string const& syntaxName,
+                       std::function<void(std::size_t, std::string_view)> const& visit) const
+    {
+        syntaxname::visitSelected(*names_, syntaxName, visit);
+    }
+
+    boost::shared_ptr<NameStore const> const& names() const { return names_; }
+
 private:
+    boost::shared_ptr<NameStore const> names_;
     mutable std::set<std::string> validSyntaxNames_;
 };
 
 // The auxiliary files of all cases, by case index and tag.
+//
+// A filed path that is one of the candidates' names is kept as that name's
+// position in the shared name store; any other path (one with a NUL, say) is
+// kept in a list of its own.
 class AuxFileCollection : public virtual AuxFileCollectionInterface {
 public:
-    void add(std::size_t caseIndex, std::string const& tag, std::string const& path)
+    explicit AuxFileCollection(boost::shared_ptr<NameStore const> names) : names_(std::move(names)) {}
+
+    void add(std::size_t caseIndex, std::string const& tag, std::string path)
     {
-        auto number = tagNumbers_.find(tag);
-        if (number == tagNumbers_.end()) {
-            number = tagNumbers_.emplace(tag, nextTagNumber_++).first;
-            tags_.insert(tag);
-        }
-        if (caseIndex >= cases_.size())
-            cases_.resize(caseIndex + 1);
-        cases_[caseIndex][number->second].push_back(path);
+        paths(caseIndex, tag).push_back(OWN_PATH | otherPaths_.size());
+        otherPaths_.push_back(std::move(path));
+    }
+
+    // Files the name at `position` of the name store.
+    void addName(std::size_t caseIndex, std::string const& tag, std::size_t position)
+    {
+        paths(caseIndex, tag).push_back(position);
     }
 
     bool isEmpty() const override { return cases_.empty(); }
@@ -73,17 +105,60 @@ public:
         auto const number = tagNumbers_.find(tag);
         if (number == tagNumbers_.end())
             return {};
-        auto const paths = byTag.find(number->second);
-        return paths == byTag.end() ? std::vector<std::string>() : paths->second;
+        auto const entries = byTag.find(number->second);
+        if (entries == byTag.end())
+            return {};
+        std::vector<std::string> result;
+        result.reserve(entries->second.size());
+        NameStore::Reader reader(*names_);
+        for (std::uint64_t const entry : entries->second) {
+            if (entry & OWN_PATH)
+                result.push_back(otherPaths_[entry & ~OWN_PATH]);
+            else
+                result.emplace_back(reader.at(entry));
+        }
+        return result;
     }
 
     std::size_t caseCount() const override { return cases_.size(); }
 
 private:
+    static constexpr std::uint64_t OWN_PATH = std::uint64_t(1) << 63;
+
+    // The list of a case and tag, created as needed; a new tag gets the next
+    // number. Consecutive calls mostly name the same case and tag, so the
+    // last list is remembered.
+    std::vector<std::uint64_t>& paths(std::size_t caseIndex, std::string const& tag)
+    {
+        if (lastList_ && lastCase_ == caseIndex && lastTag_->first == tag)
+            return *lastList_;
+        auto number = tagNumbers_.find(tag);
+        if (number == tagNumbers_.end()) {
+            number = tagNumbers_.emplace(tag, nextTagNumber_++).first;
+            tags_.insert(tag);
+        }
+        if (caseIndex >= cases_.size()) {
+            if (caseIndex >= cases_.max_size())
+                throw norvale::ExceptionBase("The case index " + std::to_string(caseIndex) +
+                                                 " of an auxiliary file is too large.",
+                                             false);
+            cases_.resize(caseIndex + 1);
+        }
+        lastCase_ = caseIndex;
+        lastTag_ = number;
+        lastList_ = &cases_[caseIndex][number->second];
+        return *lastList_;
+    }
+
     std::set<std::string> tags_;
     std::map<std::string, unsigned int> tagNumbers_;
     unsigned int nextTagNumber_ = 0;
-    std::vector<std::map<unsigned int, std::vector<std::string>>> cases_;
+    std::vector<std::map<unsigned int, std::vector<std::uint64_t>>> cases_;
+    boost::shared_ptr<NameStore const> names_;
+    std::vector<std::string> otherPaths_;
+    std::size_t lastCase_ = 0;
+    std::map<std::string, unsigned int>::const_iterator lastTag_;
+    std::vector<std::uint64_t>* lastList_ = nullptr; // the list of lastCase_ and lastTag_
 };
 
 bool isEmptyIdentifier(AuxFileIdentifier const& identifier)
@@ -91,37 +166,86 @@ bool isEmptyIdentifier(AuxFileIdentifier const& identifier)
     return identifier.syntaxName.empty() && identifier.tag.empty();
 }
 
-// Paths cross into Qt as Latin-1, so any byte string comes back unchanged.
-QString toName(std::string const& path)
-{
-    return QString::fromLatin1(path.c_str());
-}
-
-std::string fromName(QString const& name)
-{
-    QByteArray const bytes = name.toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
+using Candidate = boost::shared_ptr<AuxFileInfoInterface>;
 
 } // namespace
 
 struct AuxFileIdentifierValidator::Impl {
-    Impl(IdentifierProviderInterface const& provider, std::vector<boost::shared_ptr<AuxFileInfoInterface>> files,
+    Impl(IdentifierProviderInterface const& provider, std::vector<Candidate> files,
          boost::shared_ptr<TagValidator> tagValidator)
         : provider(provider), candidates(std::move(files)), tagValidator(std::move(tagValidator))
     {
-        QStringList names;
-        names.reserve(static_cast<int>(candidates.size()));
-        for (auto const& candidate : candidates) {
-            QString name = toName(candidate->filePath());
-            candidatesByPath[fromName(name)] = candidate;
-            names.append(std::move(name));
+        auto names = boost::make_shared<NameStore>();
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (!candidates[i])
+                throw norvale::ExceptionBase("The candidate file at position " + std::to_string(i) +
+                                                 " of the list is missing (an empty pointer).",
+                                             false);
+            std::string const path = candidates[i]->filePath();
+            names->append(std::string_view(path.c_str(), std::strlen(path.c_str())));
         }
+        findRepresentatives(*names);
+        findClaimSlots();
         syntaxNameFilter = boost::make_shared<CachingSyntaxNameFilter>(names);
+    }
+
+    // A name stands for the last candidate with that name. Paths usually
+    // arrive in ascending order, hence distinct, and need no look-up.
+    void findRepresentatives(NameStore const& names)
+    {
+        if (names.isAscending())
+            return;
+        std::unordered_map<std::string, std::size_t> lastByName;
+        lastByName.reserve(names.size());
+        NameStore::Reader reader(names);
+        representatives.resize(names.size());
+        for (std::size_t i = 0; i < names.size(); ++i)
+            lastByName[std::string(reader.at(i))] = i;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            representatives[i] = lastByName.find(std::string(reader.at(i)))->second;
+    }
+
+    std::size_t representative(std::size_t position) const
+    {
+        return representatives.empty() ? position : representatives[position];
+    }
+
+    // A candidate is claimed once, however many names or pointers lead to
+    // it: the claim of all positions holding one object is kept at the first
+    // of them. Candidates are told apart by the object pointed to. For
+    // entries made one by one with make_shared that is the same as telling
+    // them apart by owner, and it keeps apart entries that share one
+    // allocation (and so one owner). Objects are nearly always distinct,
+    // which a sorted list of their addresses shows without a table.
+    void findClaimSlots()
+    {
+        std::vector<AuxFileInfoInterface const*> objects;
+        objects.reserve(candidates.size());
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+            if (representative(i) == i)
+                objects.push_back(candidates[i].get());
+        if (!std::is_sorted(objects.begin(), objects.end()))
+            std::sort(objects.begin(), objects.end());
+        if (std::adjacent_find(objects.begin(), objects.end()) == objects.end())
+            return;
+        std::unordered_map<AuxFileInfoInterface const*, std::size_t> firstByObject;
+        claimSlots.resize(candidates.size());
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+            if (representative(i) == i)
+                claimSlots[i] = firstByObject.emplace(candidates[i].get(), i).first->second;
+    }
+
+    std::size_t claimSlot(std::size_t candidate) const
+    {
+        return claimSlots.empty() ? candidate : claimSlots[candidate];
     }
 
     bool isUsable(AuxFileIdentifier const& identifier) const
     {
+        if (!tagValidator)
+            throw norvale::ExceptionBase("The auxiliary-file identifier with tag: " + identifier.tag +
+                                             " cannot be judged without a tag validator.",
+                                         false);
         norvale::ValidatorInterface<std::string> const& tags = *tagValidator;
         if (!tags.validate(identifier.tag).isValid())
             return false;
@@ -130,15 +254,16 @@ struct AuxFileIdentifierValidator::Impl {
     }
 
     IdentifierProviderInterface const& provider;
-    std::vector<boost::shared_ptr<AuxFileInfoInterface>> candidates;
-    std::map<std::string, boost::shared_ptr<AuxFileInfoInterface>> candidatesByPath;
+    std::vector<Candidate> candidates;
+    std::vector<std::size_t> representatives; // by position; empty when every name is distinct
+    std::vector<std::size_t> claimSlots;      // by representative; empty when every object is distinct
     boost::shared_ptr<TagValidator> tagValidator;
     boost::shared_ptr<CachingSyntaxNameFilter> syntaxNameFilter;
 };
 
-AuxFileIdentifierValidator::AuxFileIdentifierValidator(IdentifierProviderInterface const& provider,
-                                                       std::vector<boost::shared_ptr<AuxFileInfoInterface>> files,
-                                                       boost::shared_ptr<TagValidator> tagValidator)
+AuxFileIdentifierValidator::AuxFileIdentifierValidator(
+    IdentifierProviderInterface const& provider, std::vector<boost::shared_ptr<AuxFileInfoInterface>> files,
+    boost::shared_ptr<TagValidator> tagValidator)
     : impl_(std::make_unique<Impl>(provider, std::move(files), std::move(tagValidator)))
 {
 }
@@ -167,16 +292,28 @@ bool AuxFileIdentifierValidator::isValid() const
 
 boost::shared_ptr<AuxFileCollectionInterface> AuxFileIdentifierValidator::auxFiles()
 {
-    auto const collection = boost::make_shared<AuxFileCollection>();
-    std::set<boost::shared_ptr<AuxFileInfoInterface>> claimed;
+    auto const collection = boost::make_shared<AuxFileCollection>(impl_->syntaxNameFilter->names());
+    std::vector<bool> claimed(impl_->candidates.size(), false);
     for (AuxFileIdentifier const& identifier : impl_->provider.identifiers()) {
         if (!impl_->isUsable(identifier))
             continue;
-        for (QString const& name : impl_->syntaxNameFilter->filter(identifier.syntaxName)) {
-            boost::shared_ptr<AuxFileInfoInterface> const& candidate = impl_->candidatesByPath[fromName(name)];
-            if (claimed.insert(candidate).second)
-                collection->add(candidate->caseIndex(), identifier.tag, candidate->filePath());
-        }
+        // Each selected name leads to its candidate, which is filed under
+        // the first usable identifier that selects it.
+        impl_->syntaxNameFilter->visitSelected(
+            identifier.syntaxName, [&](std::size_t position, std::string_view name) {
+                std::size_t const candidate = impl_->representative(position);
+                std::size_t const slot = impl_->claimSlot(candidate);
+                if (claimed[slot])
+                    return;
+                claimed[slot] = true;
+                AuxFileInfoInterface const& file = *impl_->candidates[candidate];
+                std::size_t const caseIndex = file.caseIndex();
+                std::string path = file.filePath();
+                if (path == name)
+                    collection->addName(caseIndex, identifier.tag, position);
+                else
+                    collection->add(caseIndex, identifier.tag, std::move(path));
+            });
     }
     return collection;
 }
@@ -186,7 +323,8 @@ std::vector<AuxFileIdentifier> AuxFileIdentifierValidator::identifiers() const
     return impl_->provider.identifiers();
 }
 
-boost::shared_ptr<norvale::ValidatorInterface<std::string>> AuxFileIdentifierValidator::syntaxNameValidator() const
+boost::shared_ptr<norvale::ValidatorInterface<std::string>>
+AuxFileIdentifierValidator::syntaxNameValidator() const
 {
     return impl_->syntaxNameFilter;
 }

@@ -9,22 +9,26 @@ SyntaxNameFilter::SyntaxNameFilter(std::string const& name)
 {
 }
 
-SyntaxNameFilter::~SyntaxNameFilter() = default;
-
-QStringList const& SyntaxNameFilter::names() const
+SyntaxNameFilter::SyntaxNameFilter(boost::shared_ptr<syntaxname::NameStore const> names)
+    : storedNames_(std::move(names))
 {
-    return names_;
 }
+
+SyntaxNameFilter::~SyntaxNameFilter() = default;
 
 QStringList SyntaxNameFilter::filter(std::string const& syntaxName) const
 {
+    if (storedNames_)
+        return syntaxname::select(*storedNames_, syntaxName);
     return syntaxname::select(names_, syntaxName);
 }
 
 norvale::ValidationResult SyntaxNameFilter::validate(std::string const& syntaxName) const
 {
     norvale::ValidationResult result;
-    if (!syntaxname::selectsAny(names_, syntaxName))
+    bool const any = storedNames_ ? syntaxname::selectsAny(*storedNames_, syntaxName)
+                                  : syntaxname::selectsAny(names_, syntaxName);
+    if (!any)
         result.setErrorString("Invalid pattern.");
     return result;
 }

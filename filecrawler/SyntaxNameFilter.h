@@ -4,8 +4,13 @@
 #include "host/ValidationResult.h"
 
 #include <QStringList>
+#include <boost/shared_ptr.hpp>
 
 #include <string>
+
+namespace syntaxname {
+class NameStore;
+} // namespace syntaxname
 
 // Selects names by a syntax name: a wildcard pattern ('*' any run of
 // characters, separators included; '?' one character; '[...]' a set),
@@ -30,8 +35,11 @@ public:
     virtual QStringList filter(std::string const& syntaxName) const;
 
 protected:
-    QStringList const& names() const;
+    // For filters within the library over long lists of paths: the names
+    // kept as Latin-1 bytes in a compact store rather than as QStrings.
+    explicit SyntaxNameFilter(boost::shared_ptr<syntaxname::NameStore const> names);
 
 private:
     QStringList names_;
+    boost::shared_ptr<syntaxname::NameStore const> storedNames_; // used instead of names_ when set
 };

@@ -1,20 +1,113 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 
+#include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Selection of names by a wildcard syntax name. Internal.
+//
+// A name is selected when QRegExp (Wildcard, case-sensitive), searching
+// backwards from the name's last character, first matches at some position
+// and the name ends with the text matched there. The syntax name is read as
+// Latin-1 up to its first NUL character.
 namespace syntaxname {
 
 // Empty, or nothing but '*'.
 bool isBlank(std::string const& syntaxName);
 
+// A syntax name prepared once for testing many names. Names are tested in
+// one pass from their end; syntax names that pass need no QRegExp at all.
+// The few forms whose QRegExp translation is not followed here (a backslash,
+// a set that starts with ']', very long patterns) are tested literally.
+class Selector {
+public:
+    explicit Selector(std::string const& syntaxName);
+    ~Selector();
+    Selector(Selector&&) noexcept;
+    Selector& operator=(Selector&&) noexcept;
+    Selector(Selector const&) = delete;
+    Selector& operator=(Selector const&) = delete;
+
+    bool selects(QString const& name) const;
+    // The name given as Latin-1 bytes.
+    bool selects(std::string_view name) const;
+
+    // False when no name can be selected (a blank syntax name, or one that
+    // QRegExp refuses to compile).
+    bool selectsSomething() const;
+    // True when names are tested with QRegExp itself.
+    bool isLiteral() const;
+
+    class Matcher;
+
+private:
+    std::unique_ptr<Matcher const> matcher_;
+};
+
+// A list of Latin-1 names kept compactly, for long lists of similar paths:
+// each name is stored as the length of the prefix it shares with the name
+// before it and the bytes after that prefix. Every 16th name is stored
+// whole, so any name is read after decoding at most 15 others.
+class NameStore {
+public:
+    NameStore();
+    ~NameStore();
+
+    void append(std::string_view name);
+    std::size_t size() const;
+    // True when each name sorts after the one before it, byte by byte (so
+    // no name occurs twice).
+    bool isAscending() const;
+
+    // Reads names by position; reading in ascending order of positions costs
+    // one step per name.
+    class Reader {
+    public:
+        explicit Reader(NameStore const& store);
+        // Valid until the next call.
+        std::string_view at(std::size_t position);
+
+    private:
+        void decodeNext();
+
+        NameStore const& store_;
+        std::size_t next_ = 0;   // position of the name decoded next
+        std::size_t offset_ = 0; // where it starts in the store's bytes
+        std::string current_;    // the name at next_ - 1
+    };
+
+private:
+    static constexpr std::size_t RESTART_INTERVAL = 16;
+
+    std::string bytes_;
+    std::vector<std::size_t> restarts_; // offset of every RESTART_INTERVAL-th name
+    std::string last_;
+    std::size_t size_ = 0;
+    bool ascending_ = true;
+};
+
 // The names that the syntax name selects, in list order.
 QStringList select(QStringList const& names, std::string const& syntaxName);
+QStringList select(NameStore const& names, std::string const& syntaxName);
+
+// Calls `visit(position, name)` for each selected name, in list order.
+void visitSelected(NameStore const& names, std::string const& syntaxName,
+                   std::function<void(std::size_t, std::string_view)> const& visit);
 
 // Whether select() would be non-empty; stops at the first selected name.
 bool selectsAny(QStringList const& names, std::string const& syntaxName);
+bool selectsAny(NameStore const& names, std::string const& syntaxName);
+
+// How many times select(), selectsAny() and visitSelected() have gone over a
+// list of names so far (a blank or uncompilable syntax name goes over none).
+// Lets tests see what a cache saved.
+std::size_t scanCount();
 
 // The selection made literally, one QRegExp per call searching backwards
 // from the last character of every name. Kept as the reference the faster
