@@ -38,7 +38,7 @@ std::string joined(std::string const& relativePath, std::string const& name)
 } // namespace
 
 FolderCrawler::FolderCrawler(boost::shared_ptr<FileInfoInterface const> root)
-    : QThread(nullptr), abortRequested_(false)
+    : QThread(nullptr), abortRequested_(false), resultWritten_(false)
 {
     result_.folder = std::move(root);
 }
@@ -47,10 +47,12 @@ FolderCrawler::~FolderCrawler()
 {
     abortRequested_ = true;
     wait();
+    static_cast<void>(resultWritten_.load(std::memory_order_acquire));
 }
 
 FolderCrawler::Result const& FolderCrawler::result()
 {
+    static_cast<void>(resultWritten_.load(std::memory_order_acquire));
     return result_;
 }
 
@@ -73,6 +75,7 @@ void FolderCrawler::run()
         // Nothing may leave the worker thread; the owner reads the message.
         result_.errorString = QString::fromUtf8(error.what());
     }
+    resultWritten_.store(true, std::memory_order_release);
 }
 
 // Depth-first, pre-order walk in children() order. It keeps its own stack of

@@ -54,4 +54,8 @@ private:
 
     Result result_;
     std::atomic<bool> abortRequested_;
+    // Raised (release) when run() has written the result, read (acquire)
+    // before the owner touches it: QThread::wait() orders the two threads
+    // already, but through Qt's own mutex, which thread checkers cannot see.
+    std::atomic<bool> resultWritten_;
 };

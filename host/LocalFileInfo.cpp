@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -72,34 +73,57 @@ std::string childPath(std::string const& parent, std::string const& name)
     throw norvale::ExceptionBase("The specified path: " + path + " is not readable.", false);
 }
 
-// Opens a directory whose path is too long for one open(): one component at a time.
-int openDirectoryByComponents(std::string const& path)
+// Calls `call(folder, rest)` for `path`. A path too long for one system call
+// is split at separators: the part before `rest` is opened a piece at a time
+// (O_PATH: only search permission is needed, as for the whole path), and its
+// descriptor is `folder`. Returns the call's result; -1 with errno set when a
+// piece cannot be opened.
+template <typename Call>
+int atPath(std::string const& path, Call call)
 {
-    int dir = open(path[0] == '/' ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (path.size() < PATH_MAX)
+        return call(AT_FDCWD, path.c_str());
+    int folder = AT_FDCWD;
     std::size_t start = 0;
-    while (dir >= 0 && start < path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start) {
-            std::string const component = path.substr(start, end - start);
-            int const next = openat(dir, component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            int const saved = errno;
-            close(dir);
-            errno = saved;
-            dir = next;
-        }
+    while (path.size() - start >= PATH_MAX) {
+        std::size_t const end = path.rfind('/', start + PATH_MAX - 1);
+        int next = -1;
+        if (end == std::string::npos || end <= start)
+            errno = ENAMETOOLONG;
+        else
+            next = openat(folder, path.substr(start, end - start).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        int const saved = errno;
+        if (folder != AT_FDCWD)
+            close(folder);
+        errno = saved;
+        if (next < 0)
+            return -1;
+        folder = next;
         start = end + 1;
     }
-    return dir;
+    int const result = call(folder, path.c_str() + start);
+    int const saved = errno;
+    close(folder);
+    errno = saved;
+    return result;
 }
 
 int openDirectory(std::string const& path)
 {
-    int const fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0 && errno == ENAMETOOLONG)
-        return openDirectoryByComponents(path);
-    return fd;
+    return atPath(path, [](int folder, char const* rest) {
+        return openat(folder, rest, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    });
+}
+
+int statAt(std::string const& path, struct stat* st, int flags)
+{
+    return atPath(path, [st, flags](int folder, char const* rest) { return fstatat(folder, rest, st, flags); });
+}
+
+int accessAt(std::string const& path, int mode)
+{
+    return atPath(path,
+                  [mode](int folder, char const* rest) { return faccessat(folder, rest, mode, AT_EACCESS); });
 }
 
 struct ListedEntry {
@@ -121,9 +145,9 @@ boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string con
     std::string const cleaned = withoutTrailingSeparators(path);
     struct stat target {};
     struct stat link {};
-    bool const symLink = lstat(cleaned.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+    bool const symLink = statAt(cleaned, &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode);
     Kind kind = Kind::Missing;
-    if (stat(cleaned.c_str(), &target) == 0)
+    if (statAt(cleaned, &target, 0) == 0)
         kind = kindOf(target.st_mode);
     else if (symLink)
         kind = Kind::Special; // dangling link
@@ -143,7 +167,7 @@ bool LocalFileInfo::isReadable() const
     if (kind_ == Kind::Special || kind_ == Kind::LinkToAncestor)
         return true;
     int const mode = kind_ == Kind::Directory ? (R_OK | X_OK) : R_OK;
-    if (faccessat(AT_FDCWD, path_.c_str(), mode, AT_EACCESS) == 0)
+    if (accessAt(path_, mode) == 0)
         return true;
     // An entry removed since it was listed is not an unreadable one.
     return errno == ENOENT || errno == ENOTDIR;
@@ -151,7 +175,7 @@ bool LocalFileInfo::isReadable() const
 
 bool LocalFileInfo::isWritable() const
 {
-    return kind_ != Kind::Missing && faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) == 0;
+    return kind_ != Kind::Missing && accessAt(path_, W_OK) == 0;
 }
 
 bool LocalFileInfo::isFile() const
@@ -182,7 +206,7 @@ std::string LocalFileInfo::name() const
 std::uint64_t LocalFileInfo::size() const
 {
     struct stat st {};
-    if (kind_ != Kind::File || stat(path_.c_str(), &st) != 0)
+    if (kind_ != Kind::File || statAt(path_, &st, 0) != 0)
         return 0;
     return static_cast<std::uint64_t>(st.st_size);
 }

@@ -40,6 +40,9 @@ void runToEnd(FolderCrawler& crawler)
 {
     crawler.start();
     ASSERT_TRUE(crawler.wait(30000)) << "crawl did not finish";
+    // result() orders the walk's writes (the signal log's too) before this
+    // thread's reads visibly to ThreadSanitizer; wait() does it inside Qt.
+    crawler.result();
 }
 
 std::vector<std::string> files(FolderCrawler& crawler)
