@@ -10,6 +10,7 @@
 // and the identifiers are five, the last selecting nothing, so that
 // isValid() judges them all and answers false.
 #include "filecrawler/AuxFileIdentifierValidator.h"
+#include "filecrawler/CrawlerBasicImporterParser.h"
 #include "filecrawler/SyntaxNameSelection.h"
 #include "host/AuxFileCollectionInterface.h"
 #include "host/AuxFileInfoInterface.h"
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -74,6 +76,29 @@ CandidateList const& studyCandidates(std::size_t count)
     list.reserve(files.size());
     for (auto& file : files)
         list.push_back(boost::make_shared<Candidate>(std::move(file.first), file.second));
+    return list;
+}
+
+// The same study's files as the parser's entries that belong to a case, as
+// the importer hands them to the host.
+CandidateList const& parsedCandidates(std::size_t count)
+{
+    static std::map<std::size_t, CandidateList> made;
+    static std::map<std::size_t, std::unique_ptr<CrawlerBasicImporterParser>> parsers;
+    CandidateList& list = made[count];
+    if (!list.empty())
+        return list;
+    auto& parser = parsers[count];
+    parser = std::make_unique<CrawlerBasicImporterParser>();
+    for (auto const& candidate : studyCandidates(count))
+        parser->appendRawFilePath(candidate->filePath());
+    parser->applyMetadataPatternList({MetadataPattern("Re=", MetadataPattern::Numeric),
+                                      MetadataPattern("Mach=", MetadataPattern::Numeric),
+                                      MetadataPattern("alpha=", MetadataPattern::Numeric),
+                                      MetadataPattern("model=", MetadataPattern::String)});
+    for (auto& file : parser->crawlerFilePathList())
+        if (file->isIdentified())
+            list.push_back(std::move(file));
     return list;
 }
 
@@ -148,9 +173,8 @@ std::size_t filedCount(AuxFileCollectionInterface const& collection)
     return count;
 }
 
-void BM_Identification(benchmark::State& state)
+void runIdentification(benchmark::State& state, CandidateList const& candidates)
 {
-    CandidateList const& candidates = studyCandidates(static_cast<std::size_t>(state.range(0)));
     auto const tags = boost::make_shared<TagValidator>();
     Identifiers const provider;
     std::size_t filed = 0;
@@ -167,7 +191,18 @@ void BM_Identification(benchmark::State& state)
     state.counters["candidates/s"] =
         benchmark::Counter(double(candidates.size()), benchmark::Counter::kIsIterationInvariantRate);
 }
+
+void BM_Identification(benchmark::State& state)
+{
+    runIdentification(state, studyCandidates(static_cast<std::size_t>(state.range(0))));
+}
 BENCHMARK(BM_Identification)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_IdentificationOfParsedFiles(benchmark::State& state)
+{
+    runIdentification(state, parsedCandidates(static_cast<std::size_t>(state.range(0))));
+}
+BENCHMARK(BM_IdentificationOfParsedFiles)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 void BM_IdentificationLiterally(benchmark::State& state)
 {

@@ -24,7 +24,12 @@ struct AuxFileIdentifier {
 // An identifier is usable when the tag validator accepts its tag and its
 // syntax name selects at least one candidate path. The first usable
 // identifier, in the provider's order, that selects a candidate decides its
-// tag; a candidate is filed at most once.
+// tag; a candidate object is filed at most once. Candidates with the same
+// path are one name, standing for the last of them.
+//
+// Paths are matched as Latin-1 up to a NUL, so any byte string is filed
+// unchanged. An empty candidate pointer, or a tag validator missing when a
+// tag must be judged, is reported as norvale::ExceptionBase.
 class AuxFileIdentifierValidator {
 public:
     class IdentifierProviderInterface {

@@ -94,7 +94,7 @@ struct Pattern {
 };
 
 enum class ParseOutcome {
-    Parsed,       // the pattern follows QRegExp's translation exactly
+    Parsed,       // read as QRegExp reads it
     NeverMatches, // QRegExp refuses to compile it
     Unsupported,  // left to QRegExp itself
 };
@@ -177,8 +177,10 @@ ParseOutcome parse(std::string const& text, Pattern& pattern)
 // name is read once, from its last character backwards.
 //
 // Why that is the literal procedure: QRegExp takes, at the last position S
-// from which the pattern matches, the longest match, S to E, and the name is
-// selected when it ends with the matched text. Then some suffix of the name
+// from which the pattern matches, the longest match, S to E (QRegExp's
+// matches are the longest; the comparison with the literal procedure in the
+// tests bears it out), and the name is selected when it ends with the
+// matched text. Then some suffix of the name
 // (the text it ends with) matches the whole pattern. Conversely, if a suffix
 // matches the whole pattern, a match at S can always be stretched to the
 // end of the name: without a '*' every match has the suffix's length, so S is

@@ -89,6 +89,16 @@ std::vector<std::string> contents(AuxFileCollectionInterface const& collection)
     return lines;
 }
 
+std::string thrownMessage(std::function<void()> const& action)
+{
+    try {
+        action();
+    } catch (norvale::ExceptionBase const& error) {
+        return error.what();
+    }
+    return "<nothing thrown>";
+}
+
 // The scans of the candidate list that `action` makes.
 std::size_t scansOf(std::function<void()> const& action)
 {
@@ -264,37 +274,31 @@ TEST(AuxFileIdentifierValidator, FilesByteStringPathsUnchanged)
     EXPECT_THAT(contents(*g.validator.auxFiles()), ElementsAre("1 data " + otherWithNul));
 }
 
-TEST(AuxFileIdentifierValidator, SharesItsValidatorsAndReportsMissingParts)
+TEST(AuxFileIdentifierValidator, CollectionOutlivesTheValidator)
+{
+    boost::shared_ptr<AuxFileCollectionInterface> collection;
+    {
+        Fixture f(files({{"a/x.dat", 0}, {"a/y.dat", 1}}), {{"*.dat", "data"}});
+        collection = f.validator.auxFiles();
+    }
+    EXPECT_THAT(contents(*collection), ElementsAre("0 data a/x.dat", "1 data a/y.dat"));
+}
+
+TEST(AuxFileIdentifierValidator, ReportsMissingParts)
 {
     Provider provider;
     provider.list = {{"*.dat", "data"}};
-    auto const tags = boost::make_shared<TagValidator>();
-    AuxFileIdentifierValidator const validator(provider, files({{"a.dat", 0}}), tags);
-    EXPECT_EQ(validator.tagValidator().get(),
-              static_cast<norvale::ValidatorInterface<std::string>*>(tags.get()));
-    EXPECT_EQ(validator.identifiers().size(), 1u);
-    EXPECT_EQ(provider.calls, 1);
-
     // Without a tag validator only a list of empty identifiers can be judged.
     AuxFileIdentifierValidator untagged(provider, files({{"a.dat", 0}}), nullptr);
     EXPECT_EQ(untagged.tagValidator(), nullptr);
-    try {
-        untagged.isValid();
-        ADD_FAILURE() << "no exception";
-    } catch (norvale::ExceptionBase const& error) {
-        EXPECT_THAT(error.what(), HasSubstr("tag: data"));
-    }
+    EXPECT_THAT(thrownMessage([&] { untagged.isValid(); }), HasSubstr("tag: data"));
     provider.list = {{"", ""}};
     EXPECT_TRUE(untagged.isValid());
 
     Files broken = files({{"a.dat", 0}});
     broken.push_back(nullptr);
-    try {
-        AuxFileIdentifierValidator const refused(provider, broken, tags);
-        ADD_FAILURE() << "no exception";
-    } catch (norvale::ExceptionBase const& error) {
-        EXPECT_THAT(error.what(), HasSubstr("position 1"));
-    }
+    EXPECT_THAT(thrownMessage([&] { AuxFileIdentifierValidator(provider, broken, nullptr); }),
+                HasSubstr("position 1"));
 }
 
 // Records what extract() delivers.

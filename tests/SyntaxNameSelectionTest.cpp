@@ -156,21 +156,6 @@ TEST(NameStore, GivesBackEveryNameInAnyOrderOfReading)
     }
 }
 
-TEST(NameStore, KnowsWhetherNamesAscend)
-{
-    auto ascending = [](std::vector<std::string> const& names) {
-        syntaxname::NameStore store;
-        for (std::string const& name : names)
-            store.append(name);
-        return store.isAscending();
-    };
-    EXPECT_TRUE(ascending({}));
-    EXPECT_TRUE(ascending({"a", "a/b", "a\xff", "b"}));
-    EXPECT_FALSE(ascending({"a", "a"}));
-    EXPECT_FALSE(ascending({"a/b", "a"}));
-    EXPECT_FALSE(ascending({"a\xff", "a/"}));
-}
-
 // The fast selection against the literal QRegExp procedure, on generated
 // names and syntax names heavy in the characters that have a meaning.
 TEST(SyntaxNameSelection, AgreesWithTheLiteralProcedure)
