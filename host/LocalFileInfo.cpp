@@ -5,12 +5,14 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -19,6 +21,21 @@ struct LocalFileInfo::Ancestor {
     dev_t device;
     ino_t inode;
     boost::shared_ptr<Ancestor const> parent;
+};
+
+// What the entries of one directory listing share. Every shared pointer to
+// one of the entries owns the whole listing.
+struct LocalFileInfo::Listing {
+    Listing() = default;
+    Listing(Listing const&) = delete;
+    Listing& operator=(Listing const&) = delete;
+    ~Listing();
+
+    std::string path;                        // the listed directory (a root's own path)
+    boost::shared_ptr<Ancestor const> here;  // the listed directory and those above it
+    int descriptor = -1;                     // the listed directory while kept open
+    std::string names;                       // the entries' names, each followed by NUL
+    std::vector<LocalFileInfo> entries;
 };
 
 namespace {
@@ -49,15 +66,16 @@ std::string withoutTrailingSeparators(std::string path)
     return path;
 }
 
-std::string lastComponent(std::string const& path)
+// Where the last component of `path` starts.
+std::size_t lastComponentStart(std::string const& path)
 {
     std::size_t const slash = path.rfind('/');
     if (slash == std::string::npos || path.size() == 1)
-        return path;
-    return path.substr(slash + 1);
+        return 0;
+    return slash + 1;
 }
 
-std::string childPath(std::string const& parent, std::string const& name)
+std::string childPath(std::string const& parent, std::string_view name)
 {
     std::string path;
     path.reserve(parent.size() + 1 + name.size());
@@ -126,23 +144,38 @@ int accessAt(std::string const& path, int mode)
                   [mode](int folder, char const* rest) { return faccessat(folder, rest, mode, AT_EACCESS); });
 }
 
-struct ListedEntry {
-    std::string name;
+struct RawEntry {
+    std::uint32_t offset;
+    std::uint32_t length;
     unsigned char type;
 };
 
+// Listings that keep their directory open. A walk keeps one per level, so
+// the limit only matters for very deep trees; past it, entries are reached
+// by path.
+std::atomic<int> openListings{0};
+constexpr int maxOpenListings = 64;
+
 } // namespace
 
-LocalFileInfo::LocalFileInfo(std::string path, std::string name, Kind kind, bool symLink,
-                             boost::shared_ptr<Ancestor const> ancestors)
-    : path_(std::move(path)), name_(std::move(name)), ancestors_(std::move(ancestors)), kind_(kind),
-      symLink_(symLink)
+LocalFileInfo::Listing::~Listing()
+{
+    if (descriptor >= 0) {
+        close(descriptor);
+        openListings.fetch_sub(1, std::memory_order_relaxed);
+    }
+}
+
+LocalFileInfo::LocalFileInfo(Listing const* listing, std::uint32_t nameOffset, std::uint32_t nameLength,
+                             Kind kind, bool symLink, bool root)
+    : listing_(listing), nameOffset_(nameOffset), nameLength_(nameLength), kind_(kind), symLink_(symLink),
+      root_(root)
 {
 }
 
 boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string const& path)
 {
-    std::string const cleaned = withoutTrailingSeparators(path);
+    std::string cleaned = withoutTrailingSeparators(path);
     struct stat target {};
     struct stat link {};
     bool const symLink = statAt(cleaned, &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode);
@@ -151,8 +184,29 @@ boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string con
         kind = kindOf(target.st_mode);
     else if (symLink)
         kind = Kind::Special; // dangling link
-    return boost::make_shared<LocalFileInfo>(cleaned, lastComponent(cleaned), kind, symLink,
-                                             boost::shared_ptr<Ancestor const>());
+
+    auto const listing = boost::make_shared<Listing>();
+    std::size_t const nameStart = lastComponentStart(cleaned);
+    listing->names.assign(cleaned, nameStart, std::string::npos);
+    listing->path = std::move(cleaned);
+    listing->entries.emplace_back(listing.get(), 0, static_cast<std::uint32_t>(listing->names.size()), kind,
+                                  symLink, true);
+    return boost::shared_ptr<FileInfoInterface const>(listing, &listing->entries.front());
+}
+
+char const* LocalFileInfo::nameText() const
+{
+    return listing_->names.c_str() + nameOffset_;
+}
+
+int LocalFileInfo::directoryDescriptor() const
+{
+    return root_ ? -1 : listing_->descriptor;
+}
+
+boost::shared_ptr<LocalFileInfo::Ancestor const> const& LocalFileInfo::ancestors() const
+{
+    return listing_->here;
 }
 
 bool LocalFileInfo::isDirectory() const
@@ -167,7 +221,8 @@ bool LocalFileInfo::isReadable() const
     if (kind_ == Kind::Special || kind_ == Kind::LinkToAncestor)
         return true;
     int const mode = kind_ == Kind::Directory ? (R_OK | X_OK) : R_OK;
-    if (accessAt(path_, mode) == 0)
+    int const directory = directoryDescriptor();
+    if ((directory >= 0 ? faccessat(directory, nameText(), mode, AT_EACCESS) : accessAt(path(), mode)) == 0)
         return true;
     // An entry removed since it was listed is not an unreadable one.
     return errno == ENOENT || errno == ENOTDIR;
@@ -175,7 +230,10 @@ bool LocalFileInfo::isReadable() const
 
 bool LocalFileInfo::isWritable() const
 {
-    return kind_ != Kind::Missing && accessAt(path_, W_OK) == 0;
+    if (kind_ == Kind::Missing)
+        return false;
+    int const directory = directoryDescriptor();
+    return (directory >= 0 ? faccessat(directory, nameText(), W_OK, AT_EACCESS) : accessAt(path(), W_OK)) == 0;
 }
 
 bool LocalFileInfo::isFile() const
@@ -195,18 +253,23 @@ bool LocalFileInfo::isSymLink() const
 
 std::string LocalFileInfo::path() const
 {
-    return path_;
+    if (root_)
+        return listing_->path;
+    return childPath(listing_->path, std::string_view(nameText(), nameLength_));
 }
 
 std::string LocalFileInfo::name() const
 {
-    return name_;
+    return std::string(nameText(), nameLength_);
 }
 
 std::uint64_t LocalFileInfo::size() const
 {
+    if (kind_ != Kind::File)
+        return 0;
     struct stat st {};
-    if (kind_ != Kind::File || statAt(path_, &st, 0) != 0)
+    int const directory = directoryDescriptor();
+    if ((directory >= 0 ? fstatat(directory, nameText(), &st, 0) : statAt(path(), &st, 0)) != 0)
         return 0;
     return static_cast<std::uint64_t>(st.st_size);
 }
@@ -223,51 +286,80 @@ LocalFileInfo::children(std::string const& filter) const
     if (kind_ != Kind::Directory)
         return result;
 
-    int const fd = openDirectory(path_);
+    int const directory = directoryDescriptor();
+    int const fd = directory >= 0
+                       ? openat(directory, nameText(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
+                       : openDirectory(path());
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return result; // removed while the walk ran
         if (errno == EACCES || errno == EPERM)
-            throwNotReadable(path_);
-        throw norvale::ExceptionBase("The specified path: " + path_ + " could not be opened: " +
+            throwNotReadable(path());
+        throw norvale::ExceptionBase("The specified path: " + path() + " could not be opened: " +
                                          std::strerror(errno) + ".",
                                      false);
     }
 
+    auto const listing = boost::make_shared<Listing>();
+    listing->descriptor = fd; // closed with the listing from here on
+    if (openListings.fetch_add(1, std::memory_order_relaxed) >= maxOpenListings) {
+        openListings.fetch_sub(1, std::memory_order_relaxed);
+        listing->descriptor = -1;
+    }
+    struct Closer {
+        int fd;
+        bool keep;
+        ~Closer()
+        {
+            if (!keep)
+                close(fd);
+        }
+    } const closer{fd, listing->descriptor >= 0};
+
     struct stat self {};
-    if (fstat(fd, &self) != 0 || isOnPath(ancestors_.get(), self.st_dev, self.st_ino)) {
-        close(fd);
+    if (fstat(fd, &self) != 0 || isOnPath(ancestors().get(), self.st_dev, self.st_ino))
         return result; // already on the path from the root: never entered twice
-    }
-    auto const here = boost::make_shared<Ancestor const>(Ancestor{self.st_dev, self.st_ino, ancestors_});
+    listing->here = boost::make_shared<Ancestor const>(Ancestor{self.st_dev, self.st_ino, ancestors()});
+    listing->path = path();
 
-    DIR* const dir = fdopendir(fd);
-    if (dir == nullptr) {
-        close(fd);
-        throwNotReadable(path_);
+    // Read the names straight from the kernel: no stat per entry, the type
+    // comes with the name.
+    std::vector<RawEntry> raw;
+    std::string& names = listing->names;
+    alignas(8) char buffer[32768];
+    for (;;) {
+        ssize_t const bytes = getdents64(fd, buffer, sizeof buffer);
+        if (bytes <= 0)
+            break;
+        for (ssize_t at = 0; at < bytes;) {
+            auto const* entry = reinterpret_cast<dirent64 const*>(buffer + at);
+            at += entry->d_reclen;
+            char const* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                continue;
+            if (!filter.empty() && fnmatch(filter.c_str(), name, 0) != 0)
+                continue;
+            std::size_t const length = std::strlen(name);
+            raw.push_back(RawEntry{static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(length),
+                                   entry->d_type});
+            names.append(name, length + 1);
+        }
     }
+    auto const nameOf = [&names](RawEntry const& entry) {
+        return std::string_view(names.data() + entry.offset, entry.length);
+    };
+    std::sort(raw.begin(), raw.end(),
+              [&nameOf](RawEntry const& a, RawEntry const& b) { return nameOf(a) < nameOf(b); });
 
-    std::vector<ListedEntry> entries;
-    errno = 0;
-    while (dirent const* entry = readdir(dir)) {
-        char const* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            continue;
-        if (!filter.empty() && fnmatch(filter.c_str(), name, 0) != 0)
-            continue;
-        entries.push_back(ListedEntry{name, entry->d_type});
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](ListedEntry const& a, ListedEntry const& b) { return a.name < b.name; });
-
-    result.reserve(entries.size());
-    for (ListedEntry& entry : entries) {
-        unsigned char type = entry.type;
+    listing->entries.reserve(raw.size());
+    for (RawEntry const& entry : raw) {
+        char const* const name = names.c_str() + entry.offset;
+        unsigned char const type = entry.type;
         bool symLink = type == DT_LNK;
         Kind kind = Kind::Special;
         struct stat st {};
         if (type == DT_UNKNOWN) {
-            if (fstatat(fd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue; // removed while listed
             symLink = S_ISLNK(st.st_mode);
             if (!symLink)
@@ -277,15 +369,16 @@ LocalFileInfo::children(std::string const& filter) const
         } else if (type == DT_DIR) {
             kind = Kind::Directory;
         }
-        if (symLink && fstatat(fd, entry.name.c_str(), &st, 0) == 0) {
+        if (symLink && fstatat(fd, name, &st, 0) == 0) {
             kind = kindOf(st.st_mode);
-            if (kind == Kind::Directory && isOnPath(here.get(), st.st_dev, st.st_ino))
+            if (kind == Kind::Directory && isOnPath(listing->here.get(), st.st_dev, st.st_ino))
                 kind = Kind::LinkToAncestor;
         }
-        std::string path = childPath(path_, entry.name);
-        result.push_back(boost::make_shared<LocalFileInfo const>(std::move(path), std::move(entry.name),
-                                                                 kind, symLink, here));
+        listing->entries.emplace_back(listing.get(), entry.offset, entry.length, kind, symLink, false);
     }
-    closedir(dir);
+
+    result.reserve(listing->entries.size());
+    for (LocalFileInfo const& entry : listing->entries)
+        result.emplace_back(listing, &entry);
     return result;
 }
