@@ -1,76 +1,267 @@
 #include "filecrawler/CrawlerBasicImporterParser.h"
 
 #include "filecrawler/CrawlerFilePath.h"
+#include "filecrawler/PathOrder.h"
 
 #include <boost/make_shared.hpp>
 
-#include <map>
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string_view>
+#include <unordered_map>
 
+// The entries are kept in a vector sorted by path rather than in a map from
+// path to entry: a study has millions of them, and a crawl hands them over
+// almost in order. Appending only copies the path; the entries of the paths
+// appended since the last look are made, sorted and merged in when entries
+// are next needed. Cases are found through a hash of their value tuples; each case remembers
+// its tuple in the case list.
 struct CrawlerBasicImporterParser::Impl {
     using Entry = boost::shared_ptr<CrawlerFilePath>;
 
-    std::map<std::string, Entry> files;                               // by path, byte order
-    std::map<std::vector<std::string>, std::vector<Entry>> caseFiles; // by value tuple
-    std::vector<std::vector<std::string>> cases;                      // tuple of each case index
+    // Makes the entries of the pending paths and merges them into `files`; a
+    // path appended again replaces the entry it had, the one appended last
+    // winning.
+    void settle();
+    // Keeps an entry that leaves `files` alive while a case holds it.
+    void retire(Entry&& entry);
+    // The index of the case whose tuple `key` holds, a new one if there is
+    // none; the values are read from `path` at `spans`.
+    std::size_t caseOf(std::vector<CrawlerFilePath::ValueSpan> const& spans, std::string_view path);
+
+    std::vector<Entry> files; // ascending byte order of the paths, one per path
+
+    // Paths appended since the last settle(), in order of appending; their
+    // text lies in pendingText, or in the list given to appendRawFilePathList().
+    std::vector<std::string_view> pending;
+    std::vector<std::unique_ptr<char[]>> pendingText;
+    char* pendingTextNext = nullptr;
+    std::size_t pendingTextLeft = 0;
+
+    std::vector<Entry> retired; // entries of the current cases that are no longer in `files`
+    std::vector<std::vector<std::string>> cases; // tuple of each case index
+
+    // Case index by tuple, the tuple written as length-prefixed texts.
+    std::deque<std::string> caseKeys;
+    std::unordered_map<std::string_view, std::size_t> caseByKey;
+    std::string key; // the tuple being looked up
 };
+
+namespace {
+
+using Entry = boost::shared_ptr<CrawlerFilePath>;
+
+// Below the size malloc serves from fresh mappings, so that memory freed by
+// earlier work is used again.
+constexpr std::size_t textChunkSize = 64 * 1024;
+
+// Entries for `paths`, in their order.
+std::vector<Entry> makeEntries(std::vector<std::string_view> const& paths)
+{
+    std::vector<Entry> made;
+    made.reserve(paths.size());
+    for (std::string_view const path : paths)
+        made.push_back(boost::make_shared<CrawlerFilePath>(path.data(), path.size()));
+    return made;
+}
+
+void appendKeyText(std::string& key, std::string_view text)
+{
+    auto const length = static_cast<std::uint64_t>(text.size());
+    key.append(reinterpret_cast<char const*>(&length), sizeof length);
+    key.append(text);
+}
+
+} // namespace
+
+void CrawlerBasicImporterParser::Impl::retire(Entry&& entry)
+{
+    if (entry->isIdentified())
+        retired.push_back(std::move(entry));
+}
+
+void CrawlerBasicImporterParser::Impl::settle()
+{
+    if (pending.empty())
+        return;
+    pathorder::stableSortAlmostSorted(pending, std::less<std::string_view>());
+
+    // Of equal paths, the last appended stays.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (i + 1 < pending.size() && pending[i] == pending[i + 1])
+            continue;
+        pending[kept++] = pending[i];
+    }
+    pending.resize(kept);
+
+    std::vector<Entry> made = makeEntries(pending);
+    pending = std::vector<std::string_view>();
+    pendingText = std::vector<std::unique_ptr<char[]>>();
+    pendingTextNext = nullptr;
+    pendingTextLeft = 0;
+
+    if (files.empty()) {
+        files.swap(made);
+        return;
+    }
+    std::vector<Entry> merged;
+    merged.reserve(files.size() + made.size());
+    auto older = files.begin();
+    auto newer = made.begin();
+    while (older != files.end() && newer != made.end()) {
+        std::string_view const a = (*older)->pathView();
+        std::string_view const b = (*newer)->pathView();
+        if (a < b) {
+            merged.push_back(std::move(*older++));
+        } else {
+            if (a == b)
+                retire(std::move(*older++));
+            merged.push_back(std::move(*newer++));
+        }
+    }
+    std::move(older, files.end(), std::back_inserter(merged));
+    std::move(newer, made.end(), std::back_inserter(merged));
+    files.swap(merged);
+}
+
+std::size_t CrawlerBasicImporterParser::Impl::caseOf(std::vector<CrawlerFilePath::ValueSpan> const& spans,
+                                                     std::string_view path)
+{
+    auto const found = caseByKey.find(key);
+    if (found != caseByKey.end())
+        return found->second;
+
+    std::vector<std::string> tuple;
+    tuple.reserve(spans.size());
+    for (CrawlerFilePath::ValueSpan const& span : spans)
+        tuple.emplace_back(path.substr(span.valuePosition, span.valueLength));
+    cases.push_back(std::move(tuple));
+    caseKeys.push_back(key);
+    caseByKey.emplace(caseKeys.back(), cases.size() - 1);
+    return cases.size() - 1;
+}
 
 CrawlerBasicImporterParser::CrawlerBasicImporterParser() : impl_(std::make_unique<Impl>()) {}
 
 CrawlerBasicImporterParser::~CrawlerBasicImporterParser()
 {
     impl_->cases.clear();
-    impl_->caseFiles.clear();
+    impl_->retired.clear();
     impl_->files.clear();
 }
 
 void CrawlerBasicImporterParser::appendRawFilePath(std::string const& path)
 {
-    // A path appended again gets a fresh entry, replacing the old one.
-    impl_->files[path] = boost::make_shared<CrawlerFilePath>(path);
+    // A path appended again gets a fresh entry, replacing the old one; the
+    // entry is made when entries are next needed.
+    Impl& impl = *impl_;
+    // Room first, so that nothing below fails half-way.
+    if (impl.pending.size() == impl.pending.capacity())
+        impl.pending.reserve(std::max<std::size_t>(1024, 2 * impl.pending.capacity()));
+    if (path.size() > impl.pendingTextLeft) {
+        std::size_t const size = std::max(path.size(), textChunkSize);
+        std::unique_ptr<char[]> chunk(new char[size]);
+        impl.pendingText.push_back(std::move(chunk));
+        impl.pendingTextNext = impl.pendingText.back().get();
+        impl.pendingTextLeft = size;
+    }
+    path.copy(impl.pendingTextNext, path.size());
+    impl.pending.emplace_back(impl.pendingTextNext, path.size());
+    impl.pendingTextNext += path.size();
+    impl.pendingTextLeft -= path.size();
+}
+
+void CrawlerBasicImporterParser::appendRawFilePathList(std::list<std::string> const& paths)
+{
+    Impl& impl = *impl_;
+    impl.pending.reserve(impl.pending.size() + paths.size());
+    for (std::string const& path : paths)
+        impl.pending.emplace_back(path);
+}
+
+void CrawlerBasicImporterParser::settlePaths()
+{
+    impl_->settle();
 }
 
 void CrawlerBasicImporterParser::clearFilePaths()
 {
+    // The cases keep answering from the last application, and keep their entries.
+    for (Entry& entry : impl_->files)
+        impl_->retire(std::move(entry));
     impl_->files.clear();
+    impl_->pending.clear();
+    impl_->pendingText.clear();
+    impl_->pendingTextNext = nullptr;
+    impl_->pendingTextLeft = 0;
 }
 
 void CrawlerBasicImporterParser::applyMetadataPatternList(std::vector<MetadataPattern> const& patterns)
 {
-    for (auto& file : impl_->files) {
-        file.second->clearMetadataInfoList();
-        // Without patterns no file belongs to a case, so none may claim one.
-        if (patterns.empty())
-            file.second->clearIdentification();
-    }
-    impl_->caseFiles.clear();
-    impl_->cases.clear();
-    if (patterns.empty())
-        return;
+    Impl& impl = *impl_;
+    impl.settle();
+    impl.retired.clear();
+    impl.cases.clear();
+    impl.caseByKey.clear();
+    impl.caseKeys.clear();
 
-    for (auto& file : impl_->files) {
-        Impl::Entry const& entry = file.second;
-        entry->matchMetadataPatterns(patterns);
-        if (!entry->isIdentified())
-            continue;
-        std::vector<std::string> const& key = entry->metadataSValueList();
-        auto found = impl_->caseFiles.find(key);
-        if (found != impl_->caseFiles.end()) {
-            found->second.push_back(entry);
-            entry->setCaseIndex(found->second.front()->caseIndex());
-        } else {
-            impl_->caseFiles.emplace(key, std::vector<Impl::Entry>{entry});
-            impl_->cases.push_back(key);
-            entry->setCaseIndex(impl_->cases.size() - 1);
+    if (patterns.empty()) {
+        // Without patterns no file belongs to a case, so none may claim one.
+        for (Entry const& entry : impl.files) {
+            entry->clearMetadataInfoList();
+            entry->clearIdentification();
         }
+        return;
+    }
+
+    auto const shared = boost::make_shared<std::vector<MetadataPattern> const>(patterns);
+    CrawlerFilePath::Scratch scratch;
+    // Entries of one case mostly follow each other in path order.
+    std::string previousKey;
+    std::size_t previousCase = 0;
+    bool havePrevious = false;
+    std::size_t next = 0;
+    try {
+        for (; next < impl.files.size(); ++next) {
+            CrawlerFilePath& entry = *impl.files[next];
+            entry.clearMetadataInfoList();
+            if (!entry.matchMetadataPatterns(shared, scratch))
+                continue;
+            std::size_t caseIndex = 0;
+            std::string_view const path = entry.pathView();
+            impl.key.clear();
+            for (CrawlerFilePath::ValueSpan const& span : scratch.spans)
+                appendKeyText(impl.key, path.substr(span.valuePosition, span.valueLength));
+            if (havePrevious && impl.key == previousKey) {
+                caseIndex = previousCase;
+            } else {
+                caseIndex = impl.caseOf(scratch.spans, path);
+                previousKey = impl.key;
+                previousCase = caseIndex;
+                havePrevious = true;
+            }
+            entry.setCaseIndex(caseIndex);
+        }
+    } catch (...) {
+        // As if every entry had been reset before the first was matched.
+        for (++next; next < impl.files.size(); ++next)
+            impl.files[next]->clearMetadataInfoList();
+        throw;
     }
 }
 
 std::vector<MetadataInfo> CrawlerBasicImporterParser::metadataInfoList(std::string const& path) const
 {
-    auto const found = impl_->files.find(path);
-    if (found == impl_->files.end())
+    impl_->settle();
+    std::vector<Entry> const& files = impl_->files;
+    auto const found = std::lower_bound(files.begin(), files.end(), std::string_view(path),
+                                        [](Entry const& entry, std::string_view p) { return entry->pathView() < p; });
+    if (found == files.end() || (*found)->pathView() != path)
         return {};
-    return found->second->metadataInfoList();
+    return (*found)->metadataInfoList();
 }
 
 std::size_t CrawlerBasicImporterParser::numDefinedCases() const
@@ -86,9 +277,10 @@ std::string CrawlerBasicImporterParser::caseMetadataSValue(std::size_t caseIndex
 
 std::vector<boost::shared_ptr<AuxFileInfoInterface>> CrawlerBasicImporterParser::crawlerFilePathList() const
 {
+    impl_->settle();
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> list;
     list.reserve(impl_->files.size());
-    for (auto const& file : impl_->files)
-        list.push_back(file.second);
+    for (Entry const& file : impl_->files)
+        list.push_back(file);
     return list;
 }

@@ -2,7 +2,9 @@
 
 #include "filecrawler/CrawlerImporterParserInterface.h"
 
+#include <list>
 #include <memory>
+#include <string>
 
 // Keeps one entry per distinct crawled path and, when a pattern list is
 // applied, groups the paths that match it into cases: one case per distinct
@@ -24,6 +26,15 @@ public:
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> crawlerFilePathList() const override;
 
 private:
+    friend class MetadataFileCrawler;
+
+    // Appends every path of `paths`, in order, as appendRawFilePath() does,
+    // but refers to the texts until their entries are made: the list must
+    // stay unchanged until settlePaths() or destruction.
+    void appendRawFilePathList(std::list<std::string> const& paths);
+    // Makes the entries of the paths appended so far.
+    void settlePaths();
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -2,23 +2,78 @@
 
 #include "filecrawler/PathValueScanner.h"
 
-#include <string_view>
+#include <boost/make_shared.hpp>
 
-CrawlerFilePath::CrawlerFilePath(std::string const& path)
-    : path_(path), caseIndex_(0), type_(auxFileType(path_)), identified_(false)
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+AuxFileInfoInterface::Type typeOf(char const* data, std::size_t size)
 {
+    // auxFileType() takes a std::string; one buffer per thread saves an
+    // allocation per entry.
+    thread_local std::string text;
+    text.assign(data, size);
+    return auxFileType(text);
+}
+
+} // namespace
+
+CrawlerFilePath::CrawlerFilePath(std::string const& path) : CrawlerFilePath(path.data(), path.size()) {}
+
+CrawlerFilePath::CrawlerFilePath(char const* data, std::size_t size)
+    : path_(new char[size]), pathSize_(size), caseIndex_(0), type_(typeOf(data, size)), infoCount_(0),
+      identified_(false)
+{
+    std::copy(data, data + size, path_.get());
 }
 
 CrawlerFilePath::~CrawlerFilePath() = default;
 
-std::vector<std::string> const& CrawlerFilePath::metadataSValueList() const
+bool CrawlerFilePath::readValues(std::string_view path, std::vector<MetadataPattern> const& patterns,
+                                 Scratch& scratch)
 {
-    return metadataValueList_;
+    scratch.spans.clear();
+    std::vector<std::size_t>& positions = scratch.positions;
+    if (!pathvalue::findPatternPositions(path, patterns, positions))
+        return false;
+
+    // Each pattern's segment runs from its own text to the next pattern's text
+    // (or the end of the path), so a value never runs into the next pattern.
+    for (std::size_t i = 0; i + 1 < positions.size(); ++i) {
+        std::string_view const segment = path.substr(positions[i], positions[i + 1] - positions[i]);
+        std::size_t const start = patterns[i].pattern.size();
+        std::size_t end = 0;
+        bool const found = patterns[i].valueType == MetadataPattern::Numeric
+                               ? pathvalue::findNumericValueEnd(segment, start, end)
+                               : pathvalue::findStringValueEnd(segment, start, end);
+        if (!found)
+            return false;
+        scratch.spans.push_back(ValueSpan{positions[i], positions[i] + start, end - start});
+    }
+    return true;
+}
+
+std::vector<std::string> CrawlerFilePath::metadataSValueList() const
+{
+    if (literal_)
+        return literal_->values;
+    std::vector<std::string> values;
+    if (!valuePatterns_)
+        return values;
+    Scratch scratch;
+    std::string_view const path = pathView();
+    readValues(path, *valuePatterns_, scratch);
+    values.reserve(scratch.spans.size());
+    for (ValueSpan const& span : scratch.spans)
+        values.emplace_back(path.substr(span.valuePosition, span.valueLength));
+    return values;
 }
 
 std::string CrawlerFilePath::filePath() const
 {
-    return path_;
+    return std::string(pathView());
 }
 
 bool CrawlerFilePath::isIdentified() const
@@ -48,7 +103,10 @@ AuxFileInfoInterface::Type CrawlerFilePath::type() const
 
 void CrawlerFilePath::clearMetadataInfoList()
 {
-    metadataInfoList_.clear();
+    if (literal_)
+        literal_->infos.clear();
+    infoPatterns_.reset();
+    infoCount_ = 0;
 }
 
 void CrawlerFilePath::clearIdentification()
@@ -56,45 +114,82 @@ void CrawlerFilePath::clearIdentification()
     identified_ = false;
 }
 
-std::vector<MetadataInfo> const& CrawlerFilePath::metadataInfoList() const
+void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos,
+                                    std::vector<MetadataPattern> const& patterns) const
 {
-    return metadataInfoList_;
+    Scratch scratch;
+    readValues(pathView(), patterns, scratch);
+    appendRecords(infos, scratch.spans);
+}
+
+void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos, std::vector<ValueSpan> const& spans) const
+{
+    std::string_view const path = pathView();
+    for (ValueSpan const& span : spans) {
+        MetadataInfo info;
+        info.patternPosition = span.patternPosition;
+        info.valuePosition = span.valuePosition;
+        info.valueLength = span.valueLength;
+        info.value.assign(path.substr(span.valuePosition, span.valueLength));
+        infos.push_back(std::move(info));
+    }
+}
+
+std::vector<MetadataInfo> CrawlerFilePath::metadataInfoList() const
+{
+    if (literal_)
+        return literal_->infos;
+    std::vector<MetadataInfo> infos;
+    if (infoPatterns_ && infoCount_ != 0)
+        appendRecords(infos, *infoPatterns_);
+    return infos;
+}
+
+void CrawlerFilePath::becomeLiteral()
+{
+    auto literal = std::make_unique<Literal>();
+    literal->infos = metadataInfoList();
+    literal->values = metadataSValueList();
+    literal_ = std::move(literal);
+    infoPatterns_.reset();
+    valuePatterns_.reset();
+    infoCount_ = 0;
 }
 
 bool CrawlerFilePath::matchMetadataPatterns(std::vector<MetadataPattern> const& patterns)
 {
     if (patterns.empty())
         return false;
+    Scratch scratch;
+    return matchMetadataPatterns(boost::make_shared<std::vector<MetadataPattern> const>(patterns), scratch);
+}
 
-    std::string_view const path(path_);
-    std::vector<std::size_t> positions;
-    bool matched = pathvalue::findPatternPositions(path, patterns, positions);
+bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch& scratch)
+{
+    scratch.spans.clear();
+    if (patterns->empty())
+        return false;
 
-    // Each pattern's segment runs from its own text to the next pattern's text
-    // (or the end of the path), so a value never runs into the next pattern.
-    for (std::size_t i = 0; matched && i + 1 < positions.size(); ++i) {
-        std::string_view const segment = path.substr(positions[i], positions[i + 1] - positions[i]);
-        std::size_t const start = patterns[i].pattern.size();
-        std::size_t end = 0;
-        matched = patterns[i].valueType == MetadataPattern::Numeric
-                      ? pathvalue::findNumericValueEnd(segment, start, end)
-                      : pathvalue::findStringValueEnd(segment, start, end);
-        if (!matched)
-            break;
-        MetadataInfo info;
-        info.patternPosition = positions[i];
-        info.valuePosition = positions[i] + start;
-        info.valueLength = end - start;
-        info.value.assign(path.substr(info.valuePosition, info.valueLength));
-        metadataInfoList_.push_back(std::move(info));
-    }
+    // Records already held are kept and the new ones follow them; only the
+    // literal form can hold two matchings' records.
+    if (!literal_ && infoCount_ != 0)
+        becomeLiteral();
 
+    bool const matched = readValues(pathView(), *patterns, scratch);
     identified_ = matched;
-    if (matched) {
-        metadataValueList_.clear();
-        metadataValueList_.reserve(metadataInfoList_.size());
-        for (MetadataInfo const& info : metadataInfoList_)
-            metadataValueList_.push_back(info.value);
+    if (literal_) {
+        appendRecords(literal_->infos, scratch.spans);
+        if (matched) {
+            literal_->values.clear();
+            for (MetadataInfo const& info : literal_->infos)
+                literal_->values.push_back(info.value);
+        }
+        return matched;
     }
+
+    infoPatterns_ = patterns;
+    infoCount_ = static_cast<std::uint32_t>(scratch.spans.size());
+    if (matched)
+        valuePatterns_ = patterns; // the values are those of the records just read
     return matched;
 }

@@ -1,12 +1,14 @@
 #include "filecrawler/MetadataFileCrawler.h"
 
 #include "filecrawler/CaseMetadataTable.h"
+#include "filecrawler/CrawlerBasicImporterParser.h"
 #include "host/ExceptionBase.h"
 
 #include <vtkSmartPointer.h>
 #include <vtkTable.h>
 
 #include <algorithm>
+#include <typeinfo>
 #include <utility>
 
 struct MetadataFileCrawler::Impl {
@@ -45,7 +47,19 @@ void MetadataFileCrawler::setCrawlResult(FolderCrawler::Result const& result)
     if (!folder)
         throw norvale::ExceptionBase("Folder name not specified.", false);
     checkCrawledFolder(*folder);
+    // The library's own parser (not a class derived from it, which may
+    // append differently) refers to the stored paths instead of copying them:
+    // a crawl has millions. It must be done with the old ones first.
+    CrawlerBasicImporterParser* basicParser = nullptr;
+    if (typeid(*impl_->parser) == typeid(CrawlerBasicImporterParser)) {
+        basicParser = dynamic_cast<CrawlerBasicImporterParser*>(impl_->parser.get());
+        basicParser->settlePaths();
+    }
     impl_->crawlResult = result;
+    if (basicParser != nullptr) {
+        basicParser->appendRawFilePathList(impl_->crawlResult.files);
+        return;
+    }
     for (std::string const& path : impl_->crawlResult.files)
         impl_->parser->appendRawFilePath(path);
 }

@@ -36,6 +36,24 @@ std::size_t skipDigits(std::string_view text, std::size_t p)
     return p;
 }
 
+// find_last_of / find_first_of with "/\\", without the library's search of
+// the set for every character: these run for every file of a study.
+std::size_t lastSeparator(std::string_view text)
+{
+    for (std::size_t p = text.size(); p-- > 0;)
+        if (isSeparator(text[p]))
+            return p;
+    return std::string_view::npos;
+}
+
+std::size_t firstSeparator(std::string_view text, std::size_t from)
+{
+    for (std::size_t p = from; p < text.size(); ++p)
+        if (isSeparator(text[p]))
+            return p;
+    return std::string_view::npos;
+}
+
 } // namespace
 
 bool findPatternPositions(std::string_view path, std::vector<MetadataPattern> const& patterns,
@@ -103,7 +121,7 @@ std::size_t strippedLength(std::string_view text)
         std::string_view const current = text.substr(0, length);
         if (current.empty() || isSeparator(current.back()))
             return length;
-        std::size_t const separator = current.find_last_of("/\\");
+        std::size_t const separator = lastSeparator(current);
         std::size_t const componentStart = separator == std::string_view::npos ? 0 : separator + 1;
         std::string_view const component = current.substr(componentStart);
         if (component == "." || component == "..")
@@ -119,7 +137,7 @@ bool findStringValueEnd(std::string_view segment, std::size_t start, std::size_t
 {
     std::string_view const stripped = segment.substr(0, strippedLength(segment));
     std::size_t const separator =
-        start <= stripped.size() ? stripped.find_first_of("/\\", start) : std::string_view::npos;
+        start <= stripped.size() ? firstSeparator(stripped, start) : std::string_view::npos;
     if (separator != std::string_view::npos) {
         end = separator;
         return true;

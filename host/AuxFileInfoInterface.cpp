@@ -40,9 +40,17 @@ constexpr Extension kExtensions[] = {
 
 AuxFileInfoInterface::Type auxFileType(std::string const& path)
 {
-    std::size_t const nameStart = path.find_last_of("/\\");
-    std::size_t const dot = path.rfind('.');
-    if (dot == std::string::npos || (nameStart != std::string::npos && dot < nameStart))
+    // The last '.' of the last component, found in one pass from the end.
+    std::size_t dot = std::string::npos;
+    for (std::size_t p = path.size(); p-- > 0;) {
+        if (path[p] == '.') {
+            dot = p;
+            break;
+        }
+        if (path[p] == '/' || path[p] == '\\')
+            break;
+    }
+    if (dot == std::string::npos)
         return Type::Unknown;
 
     std::string extension = path.substr(dot + 1);

@@ -1,0 +1,241 @@
+// The parser, its file entries and the sorting behind them are built for
+// millions of paths; here they are compared with the literal versions
+// (LiteralParser.h, std::stable_sort) on generated inputs: random paths full
+// of pattern texts, separators, dots and signs, random pattern lists, and
+// random sequences of the operations a host may call.
+#include "LiteralParser.h"
+
+#include "filecrawler/CrawlerBasicImporterParser.h"
+#include "filecrawler/CrawlerFilePath.h"
+#include "filecrawler/MetadataFileCrawler.h"
+#include "filecrawler/PathOrder.h"
+#include "host/LocalFileInfo.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class Generator {
+public:
+    explicit Generator(unsigned seed) : random_(seed) {}
+
+    std::size_t below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_); }
+
+    std::string path()
+    {
+        static char const* const pieces[] = {"Re=", "x=", "Mach=", "=", "100", "-2", "+.5", "3.", "1e5", "2E",
+                                             "0.25", "a", "b.c", ".dat", ".", "..", "/", "/", "/", "\\",
+                                             "model=kE", "x=y", "_", "-", "Re=1", "\xff"};
+        std::string text;
+        std::size_t const count = 1 + below(9);
+        for (std::size_t i = 0; i < count; ++i)
+            text += pieces[below(sizeof pieces / sizeof pieces[0])];
+        return text;
+    }
+
+    std::vector<MetadataPattern> patterns()
+    {
+        static char const* const texts[] = {"Re=", "x=", "Mach=", "=", "", "a", "e", ".", "/", "Re=1"};
+        std::vector<MetadataPattern> list;
+        std::size_t const count = below(4);
+        for (std::size_t i = 0; i < count; ++i)
+            list.emplace_back(texts[below(sizeof texts / sizeof texts[0])],
+                              below(2) ? MetadataPattern::Numeric : MetadataPattern::String);
+        return list;
+    }
+
+    // `count` paths, some repeated, in an order like a crawl's: mostly
+    // ascending with runs out of place, unless `shuffled`.
+    std::vector<std::string> paths(std::size_t count, bool shuffled)
+    {
+        std::vector<std::string> list;
+        for (std::size_t i = 0; i < count; ++i)
+            list.push_back(below(8) == 0 && !list.empty() ? list[below(list.size())] : path());
+        if (shuffled)
+            return list;
+        std::sort(list.begin(), list.end());
+        for (std::size_t moves = below(4); moves > 0 && list.size() > 2; --moves) {
+            std::size_t const from = below(list.size() - 1);
+            std::size_t const length = 1 + below(list.size() - from - 1);
+            std::rotate(list.begin() + from, list.begin() + from + length / 2, list.begin() + from + length);
+        }
+        return list;
+    }
+
+private:
+    std::mt19937 random_;
+};
+
+std::string describe(std::vector<MetadataInfo> const& infos)
+{
+    std::string text;
+    for (MetadataInfo const& info : infos)
+        text += std::to_string(info.patternPosition) + "," + std::to_string(info.valuePosition) + "," +
+                std::to_string(info.valueLength) + "," + info.value + ";";
+    return text;
+}
+
+std::string joined(std::vector<std::string> const& values)
+{
+    std::string text;
+    for (std::string const& value : values)
+        text += value + "|";
+    return text;
+}
+
+TEST(EntryEquivalence, RecordsValuesAndFlagsFollowTheLiteralEntry)
+{
+    Generator generate(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string const path = generate.path();
+        CrawlerFilePath entry(path);
+        literal::FilePath reference(path);
+        for (int step = 0; step < 6; ++step) {
+            switch (generate.below(5)) {
+            case 0:
+                entry.clearMetadataInfoList();
+                reference.clearMetadataInfoList();
+                break;
+            case 1:
+                entry.setCaseIndex(step);
+                reference.setCaseIndex(step);
+                break;
+            default: {
+                std::vector<MetadataPattern> const patterns = generate.patterns();
+                ASSERT_EQ(entry.matchMetadataPatterns(patterns), reference.matchMetadataPatterns(patterns))
+                    << path;
+            }
+            }
+            ASSERT_EQ(entry.isIdentified(), reference.isIdentified()) << path;
+            ASSERT_EQ(entry.caseIndex(), reference.caseIndex()) << path;
+            ASSERT_EQ(describe(entry.metadataInfoList()), describe(reference.metadataInfoList())) << path;
+            ASSERT_EQ(joined(entry.metadataSValueList()), joined(reference.metadataSValueList())) << path;
+        }
+    }
+}
+
+// Everything a host can ask of the parser, as one text.
+std::string state(CrawlerImporterParserInterface const& parser, std::size_t patternCount,
+                  std::vector<std::string> const& probes)
+{
+    std::string text = "cases:";
+    for (std::size_t c = 0; c < parser.numDefinedCases(); ++c)
+        for (std::size_t k = 0; k < patternCount; ++k)
+            text += parser.caseMetadataSValue(c, k) + (k + 1 == patternCount ? ";" : "|");
+    text += "\nentries:";
+    for (auto const& entry : parser.crawlerFilePathList()) {
+        text += entry->filePath() + (entry->isIdentified() ? "+" : "-") + std::to_string(entry->caseIndex());
+        auto const& own = dynamic_cast<CrawlerFilePath const&>(*entry);
+        text += "[" + joined(own.metadataSValueList()) + "];";
+    }
+    text += "\nrecords:";
+    for (std::string const& path : probes)
+        text += describe(parser.metadataInfoList(path)) + "/";
+    return text;
+}
+
+std::string state(literal::Parser const& parser, std::size_t patternCount, std::vector<std::string> const& probes)
+{
+    std::string text = "cases:";
+    for (std::size_t c = 0; c < parser.numDefinedCases(); ++c)
+        for (std::size_t k = 0; k < patternCount; ++k)
+            text += parser.caseMetadataSValue(c, k) + (k + 1 == patternCount ? ";" : "|");
+    text += "\nentries:";
+    for (auto const& entry : parser.crawlerFilePathList()) {
+        text += entry->filePath() + (entry->isIdentified() ? "+" : "-") + std::to_string(entry->caseIndex());
+        text += "[" + joined(entry->metadataSValueList()) + "];";
+    }
+    text += "\nrecords:";
+    for (std::string const& path : probes)
+        text += describe(parser.metadataInfoList(path)) + "/";
+    return text;
+}
+
+TEST(ParserEquivalence, EveryAnswerFollowsTheLiteralParser)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    Generator generate(11);
+    for (int round = 0; round < 300; ++round) {
+        // Paths reach the parser one by one, or as a crawl result through
+        // the importer, which hands its stored list over by reference.
+        auto owned = std::make_unique<CrawlerBasicImporterParser>();
+        CrawlerBasicImporterParser& parser = *owned;
+        MetadataFileCrawler importer(std::move(owned));
+        literal::Parser reference;
+        std::vector<std::string> probes = {"", "absent"};
+        std::size_t patternCount = 0;
+        for (int step = 0; step < 8; ++step) {
+            std::size_t const choice = generate.below(6);
+            if (choice <= 1) {
+                std::vector<std::string> const paths = generate.paths(generate.below(40), generate.below(3) == 0);
+                if (choice == 0) {
+                    for (std::string const& path : paths)
+                        parser.appendRawFilePath(path);
+                } else {
+                    FolderCrawler::Result result;
+                    result.folder = LocalFileInfo::create(folder.path().toStdString());
+                    result.files.assign(paths.begin(), paths.end());
+                    importer.setCrawlResult(result);
+                }
+                for (std::string const& path : paths)
+                    reference.appendRawFilePath(path);
+                probes.insert(probes.end(), paths.begin(), paths.end());
+            } else if (choice == 2) {
+                parser.clearFilePaths();
+                reference.clearFilePaths();
+            } else {
+                std::vector<MetadataPattern> const patterns = generate.patterns();
+                parser.applyMetadataPatternList(patterns);
+                reference.applyMetadataPatternList(patterns);
+                patternCount = patterns.size();
+            }
+            ASSERT_EQ(state(parser, patternCount, probes), state(reference, patternCount, probes))
+                << "round " << round << " step " << step;
+        }
+    }
+}
+
+TEST(PathOrder, SortsLikeStableSortWhateverTheOrder)
+{
+    Generator generate(3);
+    // Keys with their position, compared by key only, so that the order of
+    // ties shows.
+    using Item = std::pair<std::string, std::size_t>;
+    auto const byKey = [](Item const& a, Item const& b) { return a.first < b.first; };
+    for (int round = 0; round < 2000; ++round) {
+        std::size_t const count = generate.below(200);
+        std::vector<std::string> keys;
+        switch (round % 4) {
+        case 0: // a crawl's order
+            keys = generate.paths(count, false);
+            break;
+        case 1: // any order: more runs than are kept apart
+            keys = generate.paths(count, true);
+            break;
+        case 2: // descending
+            keys = generate.paths(count, false);
+            std::reverse(keys.begin(), keys.end());
+            break;
+        default: // few distinct keys
+            for (std::size_t i = 0; i < count; ++i)
+                keys.push_back(std::string(1, static_cast<char>('a' + generate.below(3))));
+        }
+        std::vector<Item> items;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            items.emplace_back(keys[i], i);
+        std::vector<Item> expected = items;
+        std::stable_sort(expected.begin(), expected.end(), byKey);
+        pathorder::stableSortAlmostSorted(items, byKey);
+        ASSERT_EQ(items, expected) << "round " << round;
+    }
+}
+
+} // namespace
