@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   python3
+  time
 )
 
 missing=()
