@@ -1,11 +1,13 @@
 // filecrawler: sorts the files of a parameter study into cases by the
 // metadata values in their paths. See README.md or `filecrawler --help`.
+#include "HeapTuning.h"
 #include "Program.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char** argv)
 {
+    cli::tuneHeap(argv);
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("filecrawler");
     QCoreApplication::setApplicationVersion(BRIM_FILECRAWLER_VERSION);
