@@ -2,7 +2,7 @@
 # installed package, and runs it and the installed program on the installed
 # sample study.
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DGENERATOR=...
-#         -DCXX_COMPILER=... -P InstalledConsumerTest.cmake
+#         -DCXX_COMPILER=... [-DCXX_FLAGS=...] -P InstalledConsumerTest.cmake
 foreach(variable BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX_COMPILER)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "${variable} is not set")
@@ -30,7 +30,7 @@ endforeach()
 
 run_step("configure the consumer" "${CMAKE_COMMAND}" -S "${SOURCE_DIR}/examples/consumer"
   -B "${WORK_DIR}/consumer" -G "${GENERATOR}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
-  "-DCMAKE_PREFIX_PATH=${prefix}")
+  "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}")
 run_step("build the consumer" "${CMAKE_COMMAND}" --build "${WORK_DIR}/consumer")
 
 file(GLOB sample LIST_DIRECTORIES true "${prefix}/share/brim_importers_filecrawler/sample-study")
