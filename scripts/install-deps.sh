@@ -12,6 +12,8 @@ packages=(
   libbenchmark-dev
   python3
   time
+  # The fuzz harnesses: clang with its sanitizer and libFuzzer runtimes.
+  clang libclang-rt-14-dev
 )
 
 missing=()
