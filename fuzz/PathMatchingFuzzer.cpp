@@ -193,8 +193,7 @@ void checkRecords(std::string const& path, std::vector<MetadataPattern> const& p
             require(numberLength(info.value) == static_cast<long>(info.value.size()),
                     "a numeric value is exactly one number");
         else
-            require(info.value.find_first_of("/\\") == std::string::npos,
-                    "a text value holds no separator");
+            require(info.value.find_first_of("/\\") == std::string::npos, "a text value holds no separator");
     }
 }
 

@@ -181,7 +181,7 @@ void DiskTree::socket(std::string const& relative) const
     // Bound through the folder's descriptor, so the root's length does not
     // count against the short socket address.
     std::string const address = "/proc/self/fd/" + std::to_string(fd) + "/" + leaf;
-    sockaddr_un name {};
+    sockaddr_un name{};
     name.sun_family = AF_UNIX;
     bool made = address.size() < sizeof(name.sun_path);
     std::memcpy(name.sun_path, address.c_str(), std::min(address.size() + 1, sizeof(name.sun_path)));

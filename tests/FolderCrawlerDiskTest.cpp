@@ -73,9 +73,9 @@ TEST(FolderCrawlerLinks, LoopsThroughSeveralLevelsEndAndEveryFileIsFound)
     EXPECT_THAT(crawl.files,
                 ElementsAre("a/b/c/file.txt", "p/p.txt", "p/to-r/r.txt", "r/r.txt", "r/to-p/p.txt"));
     expectRegularFiles(tree, crawl.files);
-    EXPECT_THAT(crawl.directories, ElementsAre(tree.root(), tree.path("a"), tree.path("a/b"), tree.path("a/b/c"),
-                                               tree.path("p"), tree.path("p/to-r"), tree.path("r"),
-                                               tree.path("r/to-p")));
+    EXPECT_THAT(crawl.directories,
+                ElementsAre(tree.root(), tree.path("a"), tree.path("a/b"), tree.path("a/b/c"), tree.path("p"),
+                            tree.path("p/to-r"), tree.path("r"), tree.path("r/to-p")));
 }
 
 TEST(FolderCrawlerLinks, LinksOutOfTheRootAreFollowedAndDanglingOnesSkipped)
@@ -132,7 +132,8 @@ TEST(FolderCrawlerLargeTrees, TwoThousandLevelsDeep)
     EXPECT_EQ(crawl.files.size(), expected.size());
     EXPECT_TRUE(crawl.files == expected) << "the files are not all there, or not in walk order";
     ASSERT_EQ(crawl.directories.size(), 2001u);
-    EXPECT_TRUE(crawl.directories.back() == tree.path(relative)) << "the deepest folder is not the last one entered";
+    EXPECT_TRUE(crawl.directories.back() == tree.path(relative))
+        << "the deepest folder is not the last one entered";
 }
 
 TEST(FolderCrawlerLargeTrees, HundredThousandEntriesInOneFolder)
@@ -165,10 +166,10 @@ TEST(FolderCrawlerLargeTrees, HundredThousandEntriesInOneFolder)
 TEST(FolderCrawlerNames, StrangeNamesAreListedByteForByte)
 {
     std::vector<std::string> const names = {
-        "new\nline",    "with space",       " leading space", "trailing space ", "back\\slash",
-        ".hidden",      "..double-dot",     "...",            "tab\tin",         "*?[glob]",
-        "-dash",        "caf\xc3\xa9",      "latin1-\xe9t\xe9", "bad-utf8-\xff\xfe", "quote\"'",
-        "\x01control",
+        "new\nline",        "with space",        " leading space", "trailing space ",
+        "back\\slash",      ".hidden",           "..double-dot",   "...",
+        "tab\tin",          "*?[glob]",          "-dash",          "caf\xc3\xa9",
+        "latin1-\xe9t\xe9", "bad-utf8-\xff\xfe", "quote\"'",       "\x01control",
     };
     DiskTree tree;
     std::set<std::string> expected; // the crawl lists in byte order
@@ -219,7 +220,8 @@ TEST(FolderCrawlerChangingTree, ChangesDuringTheWalkNeitherStopItNorLoseStableFi
                 std::string const sub = base + "d" + std::to_string(round % 7);
                 mkdir(sub.c_str(), 0755);
                 for (int i = 0; i < 5; ++i)
-                    close(open((sub + "/x" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+                    close(
+                        open((sub + "/x" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
                 // A folder renamed, then replaced by a file, a FIFO, a link.
                 std::string const moved = base + "m" + std::to_string(round % 5);
                 rename(sub.c_str(), moved.c_str());
