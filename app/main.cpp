@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv)
 {
-    cli::tuneHeap(argv);
+    cli::tuneHeap();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("filecrawler");
     QCoreApplication::setApplicationVersion(BRIM_FILECRAWLER_VERSION);
