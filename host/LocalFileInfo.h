@@ -30,6 +30,11 @@
 // share, and name their directory by its open descriptor while the listing
 // lives (a few dozen listings at most; beyond that by path), so a walk costs
 // about one allocation and a few system calls per directory, not per entry.
+// children("") of an entry made by create() starts a walk: a thread then
+// reads the directories below, a few dozen ahead, in the order in which a
+// depth-first walk in name order enters them, and children("") of those
+// directories takes the reads instead of reading; the thread ends with the
+// walk's last listing.
 class LocalFileInfo : public FileInfoInterface {
 public:
     enum class Kind : std::uint8_t {
@@ -65,8 +70,9 @@ public:
 
     // Entry `nameLength` bytes at `nameOffset` of the listing's names; made
     // by create() and children() only.
+    // `readable` is what isReadable() answers, or -1 when it must ask.
     LocalFileInfo(Listing const* listing, std::uint32_t nameOffset, std::uint32_t nameLength, Kind kind,
-                  bool symLink, bool root);
+                  bool symLink, bool root, signed char readable);
     LocalFileInfo(LocalFileInfo&&) = default;
     LocalFileInfo(LocalFileInfo const&) = delete;
     LocalFileInfo& operator=(LocalFileInfo const&) = delete;
@@ -84,4 +90,5 @@ private:
     Kind kind_;
     bool symLink_;
     bool root_; // made by create(): its path is the listing's path
+    signed char readable_;
 };
