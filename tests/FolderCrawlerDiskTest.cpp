@@ -6,11 +6,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fcntl.h>
 #include <set>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -126,7 +128,14 @@ TEST(FolderCrawlerLargeTrees, TwoThousandLevelsDeep)
     }
     ASSERT_GT(tree.path(relative).size(), 8000u);
 
+    // Far fewer descriptors than levels: a walk must not keep one per level.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    rlimit low = limit;
+    low.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 256);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
     CrawlOutcome const crawl = crawlOnDisk(tree.root());
+    setrlimit(RLIMIT_NOFILE, &limit);
     // Messages are cut short: these paths run to thousands of bytes.
     EXPECT_TRUE(crawl.errorString.isNull()) << crawl.errorString.toStdString().substr(0, 200) << "...";
     EXPECT_EQ(crawl.files.size(), expected.size());
