@@ -283,12 +283,16 @@ bool walksBefore(std::string_view a, std::string_view b)
 // walk has gone past it; a directory not read ahead is read as usual.
 class DirectoryReader {
 public:
-    // Starts reading at `root`; null if no thread can be started.
-    static std::shared_ptr<DirectoryReader> start(std::string const& root)
+    // Starts reading the `directories` of `root` (the walk has listed the
+    // root itself), in their order; null if no thread can be started.
+    static std::shared_ptr<DirectoryReader> start(std::string root, std::vector<std::string> directories)
     {
         auto reader = std::make_shared<DirectoryReader>();
         try {
-            reader->thread_ = std::thread([raw = reader.get(), root] { raw->run(root); });
+            reader->thread_ = std::thread([raw = reader.get(), root = std::move(root),
+                                           directories = std::move(directories)]() mutable {
+                raw->run(std::move(root), std::move(directories));
+            });
         } catch (std::system_error const&) {
             return nullptr;
         }
@@ -353,22 +357,28 @@ private:
         std::size_t next;
     };
 
-    void run(std::string const& root)
+    void run(std::string root, std::vector<std::string> directories)
     {
         std::vector<Level> levels;
         try {
-            if (readDirectory(AT_FDCWD, root, levels))
-                while (!levels.empty()) {
-                    Level& level = levels.back();
-                    if (level.next == level.directories.size() || levels.size() >= maxDepth) {
-                        close(level.fd);
-                        levels.pop_back();
-                        continue;
-                    }
-                    std::string const& name = level.directories[level.next++];
-                    if (!readDirectory(level.fd, childPath(level.path, name), levels, name.c_str()))
-                        break;
+            struct stat self {};
+            int const fd = openDirectory(root);
+            if (fd >= 0 && fstat(fd, &self) != 0) {
+                close(fd);
+            } else if (fd >= 0) {
+                levels.push_back(Level{fd, std::move(root), self.st_dev, self.st_ino, std::move(directories), 0});
+            }
+            while (!levels.empty()) {
+                Level& level = levels.back();
+                if (level.next == level.directories.size() || levels.size() >= maxDepth) {
+                    close(level.fd);
+                    levels.pop_back();
+                    continue;
                 }
+                std::string const& name = level.directories[level.next++];
+                if (!readDirectory(level.fd, childPath(level.path, name), levels, name.c_str()))
+                    break;
+            }
         } catch (...) {
             // The walk reads for itself what is not read ahead.
         }
@@ -379,15 +389,14 @@ private:
         taken_.notify_all();
     }
 
-    // Reads the directory `name` in `parent` (the root: `path`, when `name` is
-    // null), publishes the read and adds a level to enter its directories.
-    // False once the reader is stopping.
-    bool readDirectory(int parent, std::string path, std::vector<Level>& levels, char const* name = nullptr)
+    // Reads the directory `name` in `parent`, whose path is `path`, publishes
+    // the read and adds a level to enter its directories. False once the
+    // reader is stopping.
+    bool readDirectory(int parent, std::string path, std::vector<Level>& levels, char const* name)
     {
         DirectoryRead read;
         read.path = std::move(path);
-        int const fd = name != nullptr ? openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
-                                       : openDirectory(read.path);
+        int const fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) {
             read.error = errno;
             return publish(std::move(read));
@@ -625,10 +634,11 @@ LocalFileInfo::children(std::string const& filter) const
         return {};
     auto const listing = boost::make_shared<Listing>();
 
-    // A walk from a root reads ahead; the directories below take their reads.
+    // A walk from a root reads its directories ahead; the directories below
+    // take their reads.
     std::shared_ptr<DirectoryReader> reader;
-    if (filter.empty())
-        reader = root_ ? DirectoryReader::start(listing_->path) : listing_->reader;
+    if (filter.empty() && !root_)
+        reader = listing_->reader;
     if (reader) {
         std::optional<DirectoryRead> read = reader->take(path());
         if (read)
@@ -670,6 +680,14 @@ LocalFileInfo::children(std::string const& filter) const
             return (device == self.st_dev && inode == self.st_ino) || isOnPath(ancestors().get(), device, inode);
         };
         readEntries(fd, filter, isAncestor, false, read);
+        if (root_ && filter.empty()) {
+            std::vector<std::string> directories;
+            for (ReadEntry const& entry : read.entries)
+                if (entry.kind == Kind::Directory)
+                    directories.emplace_back(read.names, entry.offset, entry.length);
+            if (!directories.empty())
+                reader = DirectoryReader::start(read.path, std::move(directories));
+        }
     }
     return listingOf(listing, std::move(read), ancestors(), std::move(reader));
 }
