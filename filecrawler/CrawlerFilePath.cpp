@@ -5,6 +5,8 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -23,10 +25,11 @@ AuxFileInfoInterface::Type typeOf(char const* data, std::size_t size)
 CrawlerFilePath::CrawlerFilePath(std::string const& path) : CrawlerFilePath(path.data(), path.size()) {}
 
 CrawlerFilePath::CrawlerFilePath(char const* data, std::size_t size)
-    : path_(new char[size]), pathSize_(size), caseIndex_(0), type_(typeOf(data, size)), infoCount_(0),
+    : path_(new char[sizeof size + size]), caseIndex_(0), type_(typeOf(data, size)), infoCount_(0),
       identified_(false)
 {
-    std::copy(data, data + size, path_.get());
+    std::memcpy(path_.get(), &size, sizeof size);
+    std::copy(data, data + size, path_.get() + sizeof size);
 }
 
 CrawlerFilePath::~CrawlerFilePath() = default;
@@ -171,8 +174,8 @@ bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch
         return false;
 
     // Records already held are kept and the new ones follow them; only the
-    // literal form can hold two matchings' records.
-    if (!literal_ && infoCount_ != 0)
+    // literal form can hold two matchings' records, or more than fit a count.
+    if (!literal_ && (infoCount_ != 0 || patterns->size() > UINT16_MAX))
         becomeLiteral();
 
     bool const matched = readValues(pathView(), *patterns, scratch);
@@ -188,7 +191,7 @@ bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch
     }
 
     infoPatterns_ = patterns;
-    infoCount_ = static_cast<std::uint32_t>(scratch.spans.size());
+    infoCount_ = static_cast<std::uint16_t>(scratch.spans.size());
     if (matched)
         valuePatterns_ = patterns; // the values are those of the records just read
     return matched;

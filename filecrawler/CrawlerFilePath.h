@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,7 +68,12 @@ public:
     void clearIdentification();
     std::vector<MetadataInfo> metadataInfoList() const;
 
-    std::string_view pathView() const { return std::string_view(path_.get(), pathSize_); }
+    std::string_view pathView() const
+    {
+        std::size_t size;
+        std::memcpy(&size, path_.get(), sizeof size);
+        return std::string_view(path_.get() + sizeof size, size);
+    }
 
     // Reads the values of `patterns` from `path`: appends a span per pattern
     // until one is missing or has no value there; true when all were read.
@@ -85,13 +91,12 @@ private:
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<MetadataPattern> const& patterns) const;
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<ValueSpan> const& spans) const;
 
-    std::unique_ptr<char[]> path_;
-    std::size_t pathSize_;
+    std::unique_ptr<char[]> path_; // the path's length (a size_t), then its bytes
     std::size_t caseIndex_;
     PatternList infoPatterns_;  // the records are those read with these; none if null
     PatternList valuePatterns_; // the values are those read with these; none if null
     std::unique_ptr<Literal> literal_;
     Type type_;
-    std::uint32_t infoCount_; // number of records read with infoPatterns_
+    std::uint16_t infoCount_; // number of records read with infoPatterns_ (longer lists: literal_)
     bool identified_;
 };

@@ -121,6 +121,23 @@ TEST(EntryEquivalence, RecordsValuesAndFlagsFollowTheLiteralEntry)
     }
 }
 
+TEST(EntryEquivalence, PatternListsTooLongForTheCompactFormAreKeptLiterally)
+{
+    std::string path;
+    for (int i = 0; i < 70000; ++i)
+        path += "x=" + std::to_string(i % 10) + "/";
+    std::vector<MetadataPattern> const patterns(70000, MetadataPattern("x=", MetadataPattern::Numeric));
+    CrawlerFilePath entry(path);
+    literal::FilePath reference(path);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(entry.matchMetadataPatterns(patterns), reference.matchMetadataPatterns(patterns));
+        ASSERT_EQ(describe(entry.metadataInfoList()), describe(reference.metadataInfoList()));
+        ASSERT_EQ(joined(entry.metadataSValueList()), joined(reference.metadataSValueList()));
+        entry.clearMetadataInfoList();
+        reference.clearMetadataInfoList();
+    }
+}
+
 // Everything a host can ask of the parser, as one text.
 std::string state(CrawlerImporterParserInterface const& parser, std::size_t patternCount,
                   std::vector<std::string> const& probes)
