@@ -101,15 +101,16 @@ void FolderCrawler::crawlFolder(FileInfoInterface const& folder, std::string con
         }
         if (abortRequested_)
             return;
-        // Keep the child alive while the level vector may grow.
-        boost::shared_ptr<FileInfoInterface const> const child = level.children[level.next++];
-        std::string childPath = joined(level.relativePath, child->name());
-        if (child->isFile())
+        // The child stays alive while the level vector grows: the vector of
+        // children moves, the shared pointers in it do not (no reference
+        // count to change per file).
+        FileInfoInterface const& child = *level.children[level.next++];
+        std::string childPath = joined(level.relativePath, child.name());
+        if (child.isFile())
             files.push_back(std::move(childPath));
-        else if (child->isReadable())
-            enter(*child, std::move(childPath));
+        else if (child.isReadable())
+            enter(child, std::move(childPath));
         else
-            throw norvale::ExceptionBase("The specified path: " + child->path() + " is not readable.",
-                                         false);
+            throw norvale::ExceptionBase("The specified path: " + child.path() + " is not readable.", false);
     }
 }
