@@ -14,10 +14,93 @@
 
 // The entries are kept in a vector sorted by path rather than in a map from
 // path to entry: a study has millions of them, and a crawl hands them over
-// almost in order. Appending only copies the path; the entries of the paths
+// almost in order. Appending only records the path; the entries of the paths
 // appended since the last look are made, sorted and merged in when entries
-// are next needed. Cases are found through a hash of their value tuples; each case remembers
-// its tuple in the case list.
+// are next needed. Cases are numbered through a hash of their value tuples.
+namespace {
+
+// Numbers value tuples in the order they are first met, through a hash of the
+// tuples written as length-prefixed texts. Files of one case mostly follow
+// each other in path order, so the last tuple is checked first.
+class CaseNumbering {
+public:
+    // The number of the tuple read from `path` at `spans`; a new tuple gets
+    // the next number.
+    std::size_t number(std::string_view path, std::vector<CrawlerFilePath::ValueSpan> const& spans)
+    {
+        key_.clear();
+        for (CrawlerFilePath::ValueSpan const& span : spans)
+            appendKeyText(path.substr(span.valuePosition, span.valueLength));
+        if (havePrevious_ && key_ == previousKey_)
+            return previous_;
+        std::size_t const found = find();
+        if (found != tuples.size()) {
+            remember(found);
+            return found;
+        }
+        std::vector<std::string> tuple;
+        tuple.reserve(spans.size());
+        for (CrawlerFilePath::ValueSpan const& span : spans)
+            tuple.emplace_back(path.substr(span.valuePosition, span.valueLength));
+        return add(std::move(tuple));
+    }
+
+    // The number of `tuple`, a new one if it is new.
+    std::size_t number(std::vector<std::string>&& tuple)
+    {
+        key_.clear();
+        for (std::string const& text : tuple)
+            appendKeyText(text);
+        std::size_t const found = find();
+        if (found != tuples.size())
+            return found;
+        return add(std::move(tuple));
+    }
+
+    void clear() { *this = CaseNumbering(); }
+
+    std::vector<std::vector<std::string>> tuples; // by number
+
+private:
+    void appendKeyText(std::string_view text)
+    {
+        auto const length = static_cast<std::uint64_t>(text.size());
+        key_.append(reinterpret_cast<char const*>(&length), sizeof length);
+        key_.append(text);
+    }
+
+    std::size_t find() const
+    {
+        auto const found = byKey_.find(key_);
+        return found == byKey_.end() ? tuples.size() : found->second;
+    }
+
+    std::size_t add(std::vector<std::string>&& tuple)
+    {
+        tuples.push_back(std::move(tuple));
+        keys_.push_back(key_);
+        byKey_.emplace(keys_.back(), tuples.size() - 1);
+        remember(tuples.size() - 1);
+        return tuples.size() - 1;
+    }
+
+    void remember(std::size_t number)
+    {
+        previousKey_ = key_;
+        previous_ = number;
+        havePrevious_ = true;
+    }
+
+    std::string key_; // the tuple being looked up
+    std::string previousKey_;
+    std::size_t previous_ = 0;
+    bool havePrevious_ = false;
+    std::deque<std::string> keys_;
+    std::unordered_map<std::string_view, std::size_t> byKey_;
+};
+
+} // namespace
+
 struct CrawlerBasicImporterParser::Impl {
     using Entry = boost::shared_ptr<CrawlerFilePath>;
 
@@ -27,9 +110,6 @@ struct CrawlerBasicImporterParser::Impl {
     void settle();
     // Keeps an entry that leaves `files` alive while a case holds it.
     void retire(Entry&& entry);
-    // The index of the case whose tuple `key` holds, a new one if there is
-    // none; the values are read from `path` at `spans`.
-    std::size_t caseOf(std::vector<CrawlerFilePath::ValueSpan> const& spans, std::string_view path);
 
     std::vector<Entry> files; // ascending byte order of the paths, one per path
 
@@ -41,12 +121,7 @@ struct CrawlerBasicImporterParser::Impl {
     std::size_t pendingTextLeft = 0;
 
     std::vector<Entry> retired; // entries of the current cases that are no longer in `files`
-    std::vector<std::vector<std::string>> cases; // tuple of each case index
-
-    // Case index by tuple, the tuple written as length-prefixed texts.
-    std::deque<std::string> caseKeys;
-    std::unordered_map<std::string_view, std::size_t> caseByKey;
-    std::string key; // the tuple being looked up
+    CaseNumbering cases;        // the tuple of each case index
 };
 
 namespace {
@@ -57,6 +132,20 @@ using Entry = boost::shared_ptr<CrawlerFilePath>;
 // earlier work is used again.
 constexpr std::size_t textChunkSize = 64 * 1024;
 
+// Clears and matches the entries from `next` to `end`, numbering the cases of
+// those that match in `cases`; `next` is left at the entry that threw.
+void matchRange(std::vector<Entry> const& files, std::size_t& next, std::size_t end,
+                CrawlerFilePath::PatternList const& patterns, CaseNumbering& cases)
+{
+    CrawlerFilePath::Scratch scratch;
+    for (; next < end; ++next) {
+        CrawlerFilePath& entry = *files[next];
+        entry.clearMetadataInfoList();
+        if (entry.matchMetadataPatterns(patterns, scratch))
+            entry.setCaseIndex(cases.number(entry.pathView(), scratch.spans));
+    }
+}
+
 // Entries for `paths`, in their order.
 std::vector<Entry> makeEntries(std::vector<std::string_view> const& paths)
 {
@@ -65,13 +154,6 @@ std::vector<Entry> makeEntries(std::vector<std::string_view> const& paths)
     for (std::string_view const path : paths)
         made.push_back(boost::make_shared<CrawlerFilePath>(path.data(), path.size()));
     return made;
-}
-
-void appendKeyText(std::string& key, std::string_view text)
-{
-    auto const length = static_cast<std::uint64_t>(text.size());
-    key.append(reinterpret_cast<char const*>(&length), sizeof length);
-    key.append(text);
 }
 
 } // namespace
@@ -125,23 +207,6 @@ void CrawlerBasicImporterParser::Impl::settle()
     std::move(older, files.end(), std::back_inserter(merged));
     std::move(newer, made.end(), std::back_inserter(merged));
     files.swap(merged);
-}
-
-std::size_t CrawlerBasicImporterParser::Impl::caseOf(std::vector<CrawlerFilePath::ValueSpan> const& spans,
-                                                     std::string_view path)
-{
-    auto const found = caseByKey.find(key);
-    if (found != caseByKey.end())
-        return found->second;
-
-    std::vector<std::string> tuple;
-    tuple.reserve(spans.size());
-    for (CrawlerFilePath::ValueSpan const& span : spans)
-        tuple.emplace_back(path.substr(span.valuePosition, span.valueLength));
-    cases.push_back(std::move(tuple));
-    caseKeys.push_back(key);
-    caseByKey.emplace(caseKeys.back(), cases.size() - 1);
-    return cases.size() - 1;
 }
 
 CrawlerBasicImporterParser::CrawlerBasicImporterParser() : impl_(std::make_unique<Impl>()) {}
@@ -205,12 +270,11 @@ void CrawlerBasicImporterParser::applyMetadataPatternList(std::vector<MetadataPa
     impl.settle();
     impl.retired.clear();
     impl.cases.clear();
-    impl.caseByKey.clear();
-    impl.caseKeys.clear();
 
+    std::vector<Entry> const& files = impl.files;
     if (patterns.empty()) {
         // Without patterns no file belongs to a case, so none may claim one.
-        for (Entry const& entry : impl.files) {
+        for (Entry const& entry : files) {
             entry->clearMetadataInfoList();
             entry->clearIdentification();
         }
@@ -218,37 +282,13 @@ void CrawlerBasicImporterParser::applyMetadataPatternList(std::vector<MetadataPa
     }
 
     auto const shared = boost::make_shared<std::vector<MetadataPattern> const>(patterns);
-    CrawlerFilePath::Scratch scratch;
-    // Entries of one case mostly follow each other in path order.
-    std::string previousKey;
-    std::size_t previousCase = 0;
-    bool havePrevious = false;
     std::size_t next = 0;
     try {
-        for (; next < impl.files.size(); ++next) {
-            CrawlerFilePath& entry = *impl.files[next];
-            entry.clearMetadataInfoList();
-            if (!entry.matchMetadataPatterns(shared, scratch))
-                continue;
-            std::size_t caseIndex = 0;
-            std::string_view const path = entry.pathView();
-            impl.key.clear();
-            for (CrawlerFilePath::ValueSpan const& span : scratch.spans)
-                appendKeyText(impl.key, path.substr(span.valuePosition, span.valueLength));
-            if (havePrevious && impl.key == previousKey) {
-                caseIndex = previousCase;
-            } else {
-                caseIndex = impl.caseOf(scratch.spans, path);
-                previousKey = impl.key;
-                previousCase = caseIndex;
-                havePrevious = true;
-            }
-            entry.setCaseIndex(caseIndex);
-        }
+        matchRange(files, next, files.size(), shared, impl.cases);
     } catch (...) {
         // As if every entry had been reset before the first was matched.
-        for (++next; next < impl.files.size(); ++next)
-            impl.files[next]->clearMetadataInfoList();
+        for (++next; next < files.size(); ++next)
+            files[next]->clearMetadataInfoList();
         throw;
     }
 }
@@ -266,13 +306,13 @@ std::vector<MetadataInfo> CrawlerBasicImporterParser::metadataInfoList(std::stri
 
 std::size_t CrawlerBasicImporterParser::numDefinedCases() const
 {
-    return impl_->cases.size();
+    return impl_->cases.tuples.size();
 }
 
 std::string CrawlerBasicImporterParser::caseMetadataSValue(std::size_t caseIndex,
                                                            std::size_t metadataIndex) const
 {
-    return impl_->cases[caseIndex][metadataIndex];
+    return impl_->cases.tuples[caseIndex][metadataIndex];
 }
 
 std::vector<boost::shared_ptr<AuxFileInfoInterface>> CrawlerBasicImporterParser::crawlerFilePathList() const

@@ -220,6 +220,32 @@ TEST(ParserEquivalence, EveryAnswerFollowsTheLiteralParser)
     }
 }
 
+// A list of a real study's length, with cases spread over it.
+TEST(ParserEquivalence, LongListsFollowTheLiteralParser)
+{
+    Generator generate(5);
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < 150000; ++i)
+        paths.push_back("Re=" + std::to_string(generate.below(40)) + "/x=" + std::to_string(generate.below(30)) +
+                        "/" + generate.path());
+    CrawlerBasicImporterParser parser;
+    literal::Parser reference;
+    for (std::string const& path : paths) {
+        parser.appendRawFilePath(path);
+        reference.appendRawFilePath(path);
+    }
+    std::vector<std::string> const probes(paths.begin(), paths.begin() + 1000);
+    std::vector<std::vector<MetadataPattern>> const lists = {
+        {MetadataPattern("Re=", MetadataPattern::Numeric), MetadataPattern("x=", MetadataPattern::Numeric)},
+        {MetadataPattern("x=", MetadataPattern::String), MetadataPattern("a", MetadataPattern::String)},
+        {MetadataPattern("Re=", MetadataPattern::String)}};
+    for (std::vector<MetadataPattern> const& patterns : lists) {
+        parser.applyMetadataPatternList(patterns);
+        reference.applyMetadataPatternList(patterns);
+        ASSERT_EQ(state(parser, patterns.size(), probes), state(reference, patterns.size(), probes));
+    }
+}
+
 TEST(PathOrder, SortsLikeStableSortWhateverTheOrder)
 {
     Generator generate(3);
