@@ -51,8 +51,9 @@ void MetadataFileCrawler::setCrawlResult(FolderCrawler::Result const& result)
     // append differently) refers to the stored paths instead of copying them:
     // a crawl has millions. It must be done with the old ones first.
     CrawlerBasicImporterParser* basicParser = nullptr;
-    if (typeid(*impl_->parser) == typeid(CrawlerBasicImporterParser)) {
-        basicParser = dynamic_cast<CrawlerBasicImporterParser*>(impl_->parser.get());
+    CrawlerImporterParserInterface& parser = *impl_->parser;
+    if (typeid(parser) == typeid(CrawlerBasicImporterParser)) {
+        basicParser = dynamic_cast<CrawlerBasicImporterParser*>(&parser);
         basicParser->settlePaths();
     }
     impl_->crawlResult = result;
