@@ -487,11 +487,11 @@ boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string con
     struct stat target {};
     struct stat link {};
     bool const symLink = statAt(cleaned, &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode);
+    // A root that is a dangling link names nothing that can be crawled: it
+    // does not exist. (Below the root such links are special entries.)
     Kind kind = Kind::Missing;
     if (statAt(cleaned, &target, 0) == 0)
         kind = kindOf(target.st_mode);
-    else if (symLink)
-        kind = Kind::Special; // dangling link
 
     auto const listing = boost::make_shared<Listing>();
     std::size_t const nameStart = lastComponentStart(cleaned);

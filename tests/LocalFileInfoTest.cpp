@@ -110,6 +110,9 @@ TEST(LocalFileInfoCrawl, MissingRootAndFileRoot)
     TempTree tree;
     tree.file("plain");
     EXPECT_EQ(crawl(tree.at("gone")).error.toStdString(), "The specified directory does not exist.");
+    // A root that is a link to nothing names nothing to crawl.
+    tree.link("dangling", "gone");
+    EXPECT_EQ(crawl(tree.at("dangling")).error.toStdString(), "The specified directory does not exist.");
 
     Crawl const file = crawl(tree.at("plain"));
     EXPECT_TRUE(file.error.isNull());
