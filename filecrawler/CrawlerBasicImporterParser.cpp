@@ -99,6 +99,12 @@ private:
     std::unordered_map<std::string_view, std::size_t> byKey_;
 };
 
+// A path appended and not yet made an entry.
+struct PendingPath {
+    std::string const* path;
+    std::size_t owner; // what keeps it: an index into Impl::pendingOwners
+};
+
 } // namespace
 
 struct CrawlerBasicImporterParser::Impl {
@@ -113,12 +119,15 @@ struct CrawlerBasicImporterParser::Impl {
 
     std::vector<Entry> files; // ascending byte order of the paths, one per path
 
-    // Paths appended since the last settle(), in order of appending; their
-    // text lies in pendingText, or in the list given to appendRawFilePathList().
-    std::vector<std::string_view> pending;
-    std::vector<std::unique_ptr<char[]>> pendingText;
-    char* pendingTextNext = nullptr;
-    std::size_t pendingTextLeft = 0;
+    // Paths appended since the last settle(), in order of appending. They lie
+    // in strings kept by pendingOwners[owner]: copies made by
+    // appendRawFilePath() (in `copies`), or the importer's stored crawl
+    // result. Entries refer to them too, and share their owner.
+    using Pending = PendingPath;
+    std::vector<Pending> pending;
+    std::vector<boost::shared_ptr<void const>> pendingOwners;
+    boost::shared_ptr<std::deque<std::string>> copies;
+    std::size_t copiesOwner = 0;
 
     std::vector<Entry> retired; // entries of the current cases that are no longer in `files`
     CaseNumbering cases;        // the tuple of each case index
@@ -127,10 +136,6 @@ struct CrawlerBasicImporterParser::Impl {
 namespace {
 
 using Entry = boost::shared_ptr<CrawlerFilePath>;
-
-// Below the size malloc serves from fresh mappings, so that memory freed by
-// earlier work is used again.
-constexpr std::size_t textChunkSize = 64 * 1024;
 
 // Clears and matches the entries from `next` to `end`, numbering the cases of
 // those that match in `cases`; `next` is left at the entry that threw.
@@ -142,17 +147,18 @@ void matchRange(std::vector<Entry> const& files, std::size_t& next, std::size_t 
         CrawlerFilePath& entry = *files[next];
         entry.clearMetadataInfoList();
         if (entry.matchMetadataPatterns(patterns, scratch))
-            entry.setCaseIndex(cases.number(entry.pathView(), scratch.spans));
+            entry.setCaseIndex(cases.number(entry.pathText(), scratch.spans));
     }
 }
 
-// Entries for `paths`, in their order.
-std::vector<Entry> makeEntries(std::vector<std::string_view> const& paths)
+// Entries for the pending paths, in their order.
+std::vector<Entry> makeEntries(std::vector<PendingPath> const& paths,
+                               std::vector<boost::shared_ptr<void const>> const& owners)
 {
     std::vector<Entry> made;
     made.reserve(paths.size());
-    for (std::string_view const path : paths)
-        made.push_back(boost::make_shared<CrawlerFilePath>(path.data(), path.size()));
+    for (auto const& path : paths)
+        made.push_back(boost::make_shared<CrawlerFilePath>(*path.path, owners[path.owner]));
     return made;
 }
 
@@ -168,22 +174,22 @@ void CrawlerBasicImporterParser::Impl::settle()
 {
     if (pending.empty())
         return;
-    pathorder::stableSortAlmostSorted(pending, std::less<std::string_view>());
+    pathorder::stableSortAlmostSorted(pending,
+                                      [](Pending const& a, Pending const& b) { return *a.path < *b.path; });
 
     // Of equal paths, the last appended stays.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (i + 1 < pending.size() && pending[i] == pending[i + 1])
+        if (i + 1 < pending.size() && *pending[i].path == *pending[i + 1].path)
             continue;
         pending[kept++] = pending[i];
     }
     pending.resize(kept);
 
-    std::vector<Entry> made = makeEntries(pending);
-    pending = std::vector<std::string_view>();
-    pendingText = std::vector<std::unique_ptr<char[]>>();
-    pendingTextNext = nullptr;
-    pendingTextLeft = 0;
+    std::vector<Entry> made = makeEntries(pending, pendingOwners);
+    pending = std::vector<Pending>();
+    pendingOwners.clear();
+    copies.reset();
 
     if (files.empty()) {
         files.swap(made);
@@ -194,8 +200,8 @@ void CrawlerBasicImporterParser::Impl::settle()
     auto older = files.begin();
     auto newer = made.begin();
     while (older != files.end() && newer != made.end()) {
-        std::string_view const a = (*older)->pathView();
-        std::string_view const b = (*newer)->pathView();
+        std::string const& a = (*older)->pathText();
+        std::string const& b = (*newer)->pathText();
         if (a < b) {
             merged.push_back(std::move(*older++));
         } else {
@@ -226,30 +232,25 @@ void CrawlerBasicImporterParser::appendRawFilePath(std::string const& path)
     // Room first, so that nothing below fails half-way.
     if (impl.pending.size() == impl.pending.capacity())
         impl.pending.reserve(std::max<std::size_t>(1024, 2 * impl.pending.capacity()));
-    if (path.size() > impl.pendingTextLeft) {
-        std::size_t const size = std::max(path.size(), textChunkSize);
-        std::unique_ptr<char[]> chunk(new char[size]);
-        impl.pendingText.push_back(std::move(chunk));
-        impl.pendingTextNext = impl.pendingText.back().get();
-        impl.pendingTextLeft = size;
+    if (!impl.copies) {
+        impl.pendingOwners.reserve(impl.pendingOwners.size() + 1);
+        impl.copies = boost::make_shared<std::deque<std::string>>();
+        impl.pendingOwners.push_back(impl.copies);
+        impl.copiesOwner = impl.pendingOwners.size() - 1;
     }
-    path.copy(impl.pendingTextNext, path.size());
-    impl.pending.emplace_back(impl.pendingTextNext, path.size());
-    impl.pendingTextNext += path.size();
-    impl.pendingTextLeft -= path.size();
+    impl.copies->push_back(path);
+    impl.pending.push_back(Impl::Pending{&impl.copies->back(), impl.copiesOwner});
 }
 
-void CrawlerBasicImporterParser::appendRawFilePathList(std::list<std::string> const& paths)
+void CrawlerBasicImporterParser::appendRawFilePathList(std::list<std::string> const& paths,
+                                                       boost::shared_ptr<void const> owner)
 {
     Impl& impl = *impl_;
     impl.pending.reserve(impl.pending.size() + paths.size());
+    impl.pendingOwners.push_back(std::move(owner));
+    std::size_t const index = impl.pendingOwners.size() - 1;
     for (std::string const& path : paths)
-        impl.pending.emplace_back(path);
-}
-
-void CrawlerBasicImporterParser::settlePaths()
-{
-    impl_->settle();
+        impl.pending.push_back(Impl::Pending{&path, index});
 }
 
 void CrawlerBasicImporterParser::clearFilePaths()
@@ -259,9 +260,8 @@ void CrawlerBasicImporterParser::clearFilePaths()
         impl_->retire(std::move(entry));
     impl_->files.clear();
     impl_->pending.clear();
-    impl_->pendingText.clear();
-    impl_->pendingTextNext = nullptr;
-    impl_->pendingTextLeft = 0;
+    impl_->pendingOwners.clear();
+    impl_->copies.reset();
 }
 
 void CrawlerBasicImporterParser::applyMetadataPatternList(std::vector<MetadataPattern> const& patterns)
@@ -297,9 +297,9 @@ std::vector<MetadataInfo> CrawlerBasicImporterParser::metadataInfoList(std::stri
 {
     impl_->settle();
     std::vector<Entry> const& files = impl_->files;
-    auto const found = std::lower_bound(files.begin(), files.end(), std::string_view(path),
-                                        [](Entry const& entry, std::string_view p) { return entry->pathView() < p; });
-    if (found == files.end() || (*found)->pathView() != path)
+    auto const found = std::lower_bound(files.begin(), files.end(), path,
+                                        [](Entry const& entry, std::string const& p) { return entry->pathText() < p; });
+    if (found == files.end() || (*found)->pathText() != path)
         return {};
     return (*found)->metadataInfoList();
 }

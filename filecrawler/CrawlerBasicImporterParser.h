@@ -2,6 +2,8 @@
 
 #include "filecrawler/CrawlerImporterParserInterface.h"
 
+#include <boost/shared_ptr.hpp>
+
 #include <list>
 #include <memory>
 #include <string>
@@ -29,11 +31,9 @@ private:
     friend class MetadataFileCrawler;
 
     // Appends every path of `paths`, in order, as appendRawFilePath() does,
-    // but refers to the texts until their entries are made: the list must
-    // stay unchanged until settlePaths() or destruction.
-    void appendRawFilePathList(std::list<std::string> const& paths);
-    // Makes the entries of the paths appended so far.
-    void settlePaths();
+    // but refers to the strings instead of copying them: `owner` keeps them
+    // alive and unchanged (the importer passes its stored crawl result).
+    void appendRawFilePathList(std::list<std::string> const& paths, boost::shared_ptr<void const> owner);
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -4,32 +4,19 @@
 
 #include <boost/make_shared.hpp>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
-namespace {
-
-AuxFileInfoInterface::Type typeOf(char const* data, std::size_t size)
+CrawlerFilePath::CrawlerFilePath(std::string const& path)
+    : CrawlerFilePath(path, boost::make_shared<std::string const>(path))
 {
-    // auxFileType() takes a std::string; one buffer per thread saves an
-    // allocation per entry.
-    thread_local std::string text;
-    text.assign(data, size);
-    return auxFileType(text);
+    path_ = static_cast<std::string const*>(pathOwner_.get());
 }
 
-} // namespace
-
-CrawlerFilePath::CrawlerFilePath(std::string const& path) : CrawlerFilePath(path.data(), path.size()) {}
-
-CrawlerFilePath::CrawlerFilePath(char const* data, std::size_t size)
-    : path_(new char[sizeof size + size]), caseIndex_(0), type_(typeOf(data, size)), infoCount_(0),
+CrawlerFilePath::CrawlerFilePath(std::string const& path, boost::shared_ptr<void const> owner)
+    : path_(&path), pathOwner_(std::move(owner)), caseIndex_(0), type_(auxFileType(path)), infoCount_(0),
       identified_(false)
 {
-    std::memcpy(path_.get(), &size, sizeof size);
-    std::copy(data, data + size, path_.get() + sizeof size);
 }
 
 CrawlerFilePath::~CrawlerFilePath() = default;
@@ -66,7 +53,7 @@ std::vector<std::string> CrawlerFilePath::metadataSValueList() const
     if (!valuePatterns_)
         return values;
     Scratch scratch;
-    std::string_view const path = pathView();
+    std::string_view const path = pathText();
     readValues(path, *valuePatterns_, scratch);
     values.reserve(scratch.spans.size());
     for (ValueSpan const& span : scratch.spans)
@@ -76,7 +63,7 @@ std::vector<std::string> CrawlerFilePath::metadataSValueList() const
 
 std::string CrawlerFilePath::filePath() const
 {
-    return std::string(pathView());
+    return std::string(pathText());
 }
 
 bool CrawlerFilePath::isIdentified() const
@@ -121,13 +108,13 @@ void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos,
                                     std::vector<MetadataPattern> const& patterns) const
 {
     Scratch scratch;
-    readValues(pathView(), patterns, scratch);
+    readValues(pathText(), patterns, scratch);
     appendRecords(infos, scratch.spans);
 }
 
 void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos, std::vector<ValueSpan> const& spans) const
 {
-    std::string_view const path = pathView();
+    std::string_view const path = pathText();
     for (ValueSpan const& span : spans) {
         MetadataInfo info;
         info.patternPosition = span.patternPosition;
@@ -178,7 +165,7 @@ bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch
     if (!literal_ && (infoCount_ != 0 || patterns->size() > UINT16_MAX))
         becomeLiteral();
 
-    bool const matched = readValues(pathView(), *patterns, scratch);
+    bool const matched = readValues(pathText(), *patterns, scratch);
     identified_ = matched;
     if (literal_) {
         appendRecords(literal_->infos, scratch.spans);

@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,8 +38,9 @@ public:
     };
 
     explicit CrawlerFilePath(std::string const& path);
-    // The path is the `size` bytes at `data`.
-    CrawlerFilePath(char const* data, std::size_t size);
+    // Refers to `path` instead of copying it: `owner` keeps it alive and
+    // unchanged (the parser passes the importer's stored crawl result).
+    CrawlerFilePath(std::string const& path, boost::shared_ptr<void const> owner);
     ~CrawlerFilePath() override;
 
     CrawlerFilePath(CrawlerFilePath const&) = delete;
@@ -68,12 +68,7 @@ public:
     void clearIdentification();
     std::vector<MetadataInfo> metadataInfoList() const;
 
-    std::string_view pathView() const
-    {
-        std::size_t size;
-        std::memcpy(&size, path_.get(), sizeof size);
-        return std::string_view(path_.get() + sizeof size, size);
-    }
+    std::string const& pathText() const { return *path_; }
 
     // Reads the values of `patterns` from `path`: appends a span per pattern
     // until one is missing or has no value there; true when all were read.
@@ -91,7 +86,8 @@ private:
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<MetadataPattern> const& patterns) const;
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<ValueSpan> const& spans) const;
 
-    std::unique_ptr<char[]> path_; // the path's length (a size_t), then its bytes
+    std::string const* path_;
+    boost::shared_ptr<void const> pathOwner_; // keeps *path_
     std::size_t caseIndex_;
     PatternList infoPatterns_;  // the records are those read with these; none if null
     PatternList valuePatterns_; // the values are those read with these; none if null

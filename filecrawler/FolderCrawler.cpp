@@ -56,6 +56,16 @@ FolderCrawler::Result const& FolderCrawler::result()
     return result_;
 }
 
+FolderCrawler::Result FolderCrawler::takeResult()
+{
+    static_cast<void>(resultWritten_.load(std::memory_order_acquire));
+    Result taken;
+    taken.folder = result_.folder;
+    taken.files.swap(result_.files);
+    taken.errorString = result_.errorString;
+    return taken;
+}
+
 void FolderCrawler::abort()
 {
     abortRequested_ = true;

@@ -41,6 +41,11 @@ public:
 
     // Read it after the thread has finished.
     Result const& result();
+    // The result, taken over after the thread has finished: the crawler keeps
+    // its folder and error string, and is left without files. A crawl's list
+    // can hold millions of paths; MetadataFileCrawler::setCrawlResult() takes
+    // this one over without copying it.
+    Result takeResult();
 
 Q_SIGNALS:
     // Emitted on the worker thread for every directory entered, before its

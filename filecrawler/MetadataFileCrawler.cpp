@@ -4,6 +4,7 @@
 #include "filecrawler/CrawlerBasicImporterParser.h"
 #include "host/ExceptionBase.h"
 
+#include <boost/make_shared.hpp>
 #include <vtkSmartPointer.h>
 #include <vtkTable.h>
 
@@ -15,13 +16,21 @@ struct MetadataFileCrawler::Impl {
     boost::shared_ptr<CrawlerImporterParserInterface> parser;
     std::vector<MetadataPattern> metadataPatternList;
     boost::shared_ptr<AuxFileCollectionInterface> auxFilesToLoad;
-    FolderCrawler::Result crawlResult;
+    // Shared with the parser's entries, which refer to its paths.
+    boost::shared_ptr<FolderCrawler::Result const> crawlResult = boost::make_shared<FolderCrawler::Result>();
+
+    // Stores an accepted crawl result and hands its paths to the parser.
+    void accept(boost::shared_ptr<FolderCrawler::Result const> result);
 };
 
 namespace {
 
-void checkCrawledFolder(FileInfoInterface const& folder)
+void checkCrawledFolder(boost::shared_ptr<FileInfoInterface const> const& crawled)
 {
+    boost::shared_ptr<FileInfoInterface const> const shared = crawled;
+    if (!shared)
+        throw norvale::ExceptionBase("Folder name not specified.", false);
+    FileInfoInterface const& folder = *shared;
     if (!folder.exists())
         throw norvale::ExceptionBase("The specified folder: " + folder.path() + " does not exist.", false);
     if (!folder.isDirectory())
@@ -43,26 +52,29 @@ MetadataFileCrawler::~MetadataFileCrawler() = default;
 
 void MetadataFileCrawler::setCrawlResult(FolderCrawler::Result const& result)
 {
-    boost::shared_ptr<FileInfoInterface const> const folder = result.folder;
-    if (!folder)
-        throw norvale::ExceptionBase("Folder name not specified.", false);
-    checkCrawledFolder(*folder);
+    checkCrawledFolder(result.folder);
+    impl_->accept(boost::make_shared<FolderCrawler::Result const>(result));
+}
+
+void MetadataFileCrawler::setCrawlResult(FolderCrawler::Result&& result)
+{
+    checkCrawledFolder(result.folder);
+    impl_->accept(boost::make_shared<FolderCrawler::Result const>(std::move(result)));
+}
+
+void MetadataFileCrawler::Impl::accept(boost::shared_ptr<FolderCrawler::Result const> result)
+{
+    crawlResult = std::move(result);
     // The library's own parser (not a class derived from it, which may
     // append differently) refers to the stored paths instead of copying them:
-    // a crawl has millions. It must be done with the old ones first.
-    CrawlerBasicImporterParser* basicParser = nullptr;
-    CrawlerImporterParserInterface& parser = *impl_->parser;
-    if (typeid(parser) == typeid(CrawlerBasicImporterParser)) {
-        basicParser = dynamic_cast<CrawlerBasicImporterParser*>(&parser);
-        basicParser->settlePaths();
-    }
-    impl_->crawlResult = result;
-    if (basicParser != nullptr) {
-        basicParser->appendRawFilePathList(impl_->crawlResult.files);
+    // a crawl has millions.
+    CrawlerImporterParserInterface& base = *parser;
+    if (typeid(base) == typeid(CrawlerBasicImporterParser)) {
+        dynamic_cast<CrawlerBasicImporterParser&>(base).appendRawFilePathList(crawlResult->files, crawlResult);
         return;
     }
-    for (std::string const& path : impl_->crawlResult.files)
-        impl_->parser->appendRawFilePath(path);
+    for (std::string const& path : crawlResult->files)
+        parser->appendRawFilePath(path);
 }
 
 void MetadataFileCrawler::setMetadataPatternList(std::vector<MetadataPattern> const& patterns)
@@ -94,12 +106,12 @@ void MetadataFileCrawler::setAuxFilesToLoad(boost::shared_ptr<AuxFileCollectionI
 
 boost::shared_ptr<FileInfoInterface const> MetadataFileCrawler::folder() const
 {
-    return impl_->crawlResult.folder;
+    return impl_->crawlResult->folder;
 }
 
 std::list<std::string> const& MetadataFileCrawler::files() const
 {
-    return impl_->crawlResult.files;
+    return impl_->crawlResult->files;
 }
 
 std::vector<MetadataInfo> MetadataFileCrawler::metadataInfoList(std::string const& path) const
@@ -109,7 +121,7 @@ std::vector<MetadataInfo> MetadataFileCrawler::metadataInfoList(std::string cons
 
 void MetadataFileCrawler::extract(ImportLoadContextInterface& context)
 {
-    if (!impl_->crawlResult.folder)
+    if (!impl_->crawlResult->folder)
         throw norvale::ExceptionBase("Folder name not specified.", false);
 
     auto const table = vtkSmartPointer<vtkTable>::New();

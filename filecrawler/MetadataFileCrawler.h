@@ -34,6 +34,9 @@ public:
     // Checks that the crawled folder exists, is a directory and is readable,
     // then stores the result and adds its paths to the parser's.
     void setCrawlResult(FolderCrawler::Result const& result);
+    // The same, taking the result over instead of copying it (see
+    // FolderCrawler::takeResult()); it is left as it was if a check fails.
+    void setCrawlResult(FolderCrawler::Result&& result);
     // Stores the patterns and (re)forms the cases from them.
     void setMetadataPatternList(std::vector<MetadataPattern> const& patterns);
     bool hasCases() const;

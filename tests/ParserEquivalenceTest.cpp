@@ -200,7 +200,10 @@ TEST(ParserEquivalence, EveryAnswerFollowsTheLiteralParser)
                     FolderCrawler::Result result;
                     result.folder = LocalFileInfo::create(folder.path().toStdString());
                     result.files.assign(paths.begin(), paths.end());
-                    importer.setCrawlResult(result);
+                    if (generate.below(2) == 0)
+                        importer.setCrawlResult(result);
+                    else
+                        importer.setCrawlResult(std::move(result));
                 }
                 for (std::string const& path : paths)
                     reference.appendRawFilePath(path);
