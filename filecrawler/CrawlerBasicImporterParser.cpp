@@ -10,7 +10,6 @@
 #include <deque>
 #include <functional>
 #include <string_view>
-#include <unordered_map>
 
 // The entries are kept in a vector sorted by path rather than in a map from
 // path to entry: a study has millions of them, and a crawl hands them over
@@ -19,42 +18,44 @@
 // are next needed. Cases are numbered through a hash of their value tuples.
 namespace {
 
-// Numbers value tuples in the order they are first met, through a hash of the
-// tuples written as length-prefixed texts. Files of one case mostly follow
-// each other in path order, so the last tuple is checked first.
+// Numbers value tuples in the order they are first met. The tuples are found
+// again through a table of their hashes (open addressing), compared value by
+// value with the texts in the path, so nothing is built per file. Files of one
+// case often follow each other in path order, so the last tuple is tried
+// first.
 class CaseNumbering {
 public:
     // The number of the tuple read from `path` at `spans`; a new tuple gets
     // the next number.
     std::size_t number(std::string_view path, std::vector<CrawlerFilePath::ValueSpan> const& spans)
     {
-        key_.clear();
-        for (CrawlerFilePath::ValueSpan const& span : spans)
-            appendKeyText(path.substr(span.valuePosition, span.valueLength));
-        if (havePrevious_ && key_ == previousKey_)
+        auto const value = [&](std::size_t i) {
+            return path.substr(spans[i].valuePosition, spans[i].valueLength);
+        };
+        if (havePrevious_ && sameTuple(tuples[previous_], value, spans.size()))
             return previous_;
-        std::size_t const found = find();
+        std::size_t const hash = hashOf(value, spans.size());
+        std::size_t const found = find(hash, value, spans.size());
         if (found != tuples.size()) {
             remember(found);
             return found;
         }
         std::vector<std::string> tuple;
         tuple.reserve(spans.size());
-        for (CrawlerFilePath::ValueSpan const& span : spans)
-            tuple.emplace_back(path.substr(span.valuePosition, span.valueLength));
-        return add(std::move(tuple));
+        for (std::size_t i = 0; i < spans.size(); ++i)
+            tuple.emplace_back(value(i));
+        return add(std::move(tuple), hash);
     }
 
     // The number of `tuple`, a new one if it is new.
     std::size_t number(std::vector<std::string>&& tuple)
     {
-        key_.clear();
-        for (std::string const& text : tuple)
-            appendKeyText(text);
-        std::size_t const found = find();
+        auto const value = [&tuple](std::size_t i) { return std::string_view(tuple[i]); };
+        std::size_t const hash = hashOf(value, tuple.size());
+        std::size_t const found = find(hash, value, tuple.size());
         if (found != tuples.size())
             return found;
-        return add(std::move(tuple));
+        return add(std::move(tuple), hash);
     }
 
     void clear() { *this = CaseNumbering(); }
@@ -62,41 +63,79 @@ public:
     std::vector<std::vector<std::string>> tuples; // by number
 
 private:
-    void appendKeyText(std::string_view text)
+    template <typename Value>
+    static std::size_t hashOf(Value const& value, std::size_t count)
     {
-        auto const length = static_cast<std::uint64_t>(text.size());
-        key_.append(reinterpret_cast<char const*>(&length), sizeof length);
-        key_.append(text);
+        std::size_t hash = count;
+        for (std::size_t i = 0; i < count; ++i) {
+            hash ^= std::hash<std::string_view>()(value(i)) + 0x9e3779b97f4a7c15u + (hash << 6) + (hash >> 2);
+        }
+        return hash;
     }
 
-    std::size_t find() const
+    template <typename Value>
+    static bool sameTuple(std::vector<std::string> const& tuple, Value const& value, std::size_t count)
     {
-        auto const found = byKey_.find(key_);
-        return found == byKey_.end() ? tuples.size() : found->second;
+        if (tuple.size() != count)
+            return false;
+        for (std::size_t i = 0; i < count; ++i)
+            if (tuple[i] != value(i))
+                return false;
+        return true;
     }
 
-    std::size_t add(std::vector<std::string>&& tuple)
+    // The number of the tuple with these values, or tuples.size().
+    template <typename Value>
+    std::size_t find(std::size_t hash, Value const& value, std::size_t count) const
     {
+        if (slots_.empty())
+            return tuples.size();
+        std::size_t const mask = slots_.size() - 1;
+        for (std::size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+            std::size_t const number = slots_[slot] - 1;
+            if (hashes_[number] == hash && sameTuple(tuples[number], value, count))
+                return number;
+        }
+        return tuples.size();
+    }
+
+    std::size_t add(std::vector<std::string>&& tuple, std::size_t hash)
+    {
+        if (2 * (tuples.size() + 1) > slots_.size())
+            grow();
         tuples.push_back(std::move(tuple));
-        keys_.push_back(key_);
-        byKey_.emplace(keys_.back(), tuples.size() - 1);
+        hashes_.push_back(hash);
+        place(tuples.size() - 1);
         remember(tuples.size() - 1);
         return tuples.size() - 1;
     }
 
+    void grow()
+    {
+        slots_.assign(std::max<std::size_t>(64, 2 * slots_.size()), 0);
+        for (std::size_t number = 0; number < tuples.size(); ++number)
+            place(number);
+    }
+
+    void place(std::size_t number)
+    {
+        std::size_t const mask = slots_.size() - 1;
+        std::size_t slot = hashes_[number] & mask;
+        while (slots_[slot] != 0)
+            slot = (slot + 1) & mask;
+        slots_[slot] = number + 1;
+    }
+
     void remember(std::size_t number)
     {
-        previousKey_ = key_;
         previous_ = number;
         havePrevious_ = true;
     }
 
-    std::string key_; // the tuple being looked up
-    std::string previousKey_;
+    std::vector<std::size_t> hashes_; // by number
+    std::vector<std::size_t> slots_;  // number + 1, 0 when empty; a power of two long
     std::size_t previous_ = 0;
     bool havePrevious_ = false;
-    std::deque<std::string> keys_;
-    std::unordered_map<std::string_view, std::size_t> byKey_;
 };
 
 // A path appended and not yet made an entry.
