@@ -187,16 +187,25 @@ bool accessible(int fd, char const* name, int mode)
 // listing (stat only for links and entries of unknown type). A link to a
 // directory for which `isAncestor(device, inode)` holds is a LinkToAncestor.
 // With `checkAccess`, directories are also checked for R_OK | X_OK.
+//
+// `size` is the directory's st_size, for file systems that give its listing's
+// size there (as ext4 does): room for the names is made once.
 template <typename IsAncestor>
-void readEntries(int fd, std::string const& filter, IsAncestor isAncestor, bool checkAccess, DirectoryRead& read)
+void readEntries(int fd, std::string const& filter, IsAncestor isAncestor, bool checkAccess, off_t size,
+                 DirectoryRead& read)
 {
     struct RawEntry {
+        std::uint64_t key; // see below
         std::uint32_t offset;
         std::uint32_t length;
         unsigned char type;
     };
     std::vector<RawEntry> raw;
     std::string& names = read.names;
+    if (size > 0) {
+        names.reserve(static_cast<std::size_t>(std::min<off_t>(size, 64 << 20)));
+        raw.reserve(static_cast<std::size_t>(std::min<off_t>(size / 32, 1 << 21)));
+    }
     alignas(8) char buffer[32768];
     for (;;) {
         ssize_t const bytes = getdents64(fd, buffer, sizeof buffer);
@@ -211,7 +220,7 @@ void readEntries(int fd, std::string const& filter, IsAncestor isAncestor, bool 
             if (!filter.empty() && fnmatch(filter.c_str(), name, 0) != 0)
                 continue;
             std::size_t const length = std::strlen(name);
-            raw.push_back(RawEntry{static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(length),
+            raw.push_back(RawEntry{0, static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(length),
                                    entry->d_type});
             names.append(name, length + 1);
         }
@@ -219,8 +228,37 @@ void readEntries(int fd, std::string const& filter, IsAncestor isAncestor, bool 
     auto const nameOf = [&names](RawEntry const& entry) {
         return std::string_view(names.data() + entry.offset, entry.length);
     };
-    std::sort(raw.begin(), raw.end(),
-              [&nameOf](RawEntry const& a, RawEntry const& b) { return nameOf(a) < nameOf(b); });
+
+    // Sorted by the 8 bytes that follow the prefix all names share, as a
+    // big-endian number (names hold no NUL, so the zeros after a short name
+    // sort it first), and by the rest only where those are equal: a folder of
+    // a million files named alike sorts without comparing their prefixes.
+    std::size_t common = raw.empty() ? 0 : raw[0].length;
+    for (RawEntry const& entry : raw) {
+        std::string_view const first = nameOf(raw[0]);
+        std::string_view const name = nameOf(entry);
+        std::size_t same = 0;
+        std::size_t const most = std::min(common, name.size());
+        while (same < most && name[same] == first[same])
+            ++same;
+        common = same;
+    }
+    for (RawEntry& entry : raw) {
+        std::uint64_t key = 0;
+        for (std::size_t i = 0; i < 8; ++i) {
+            std::size_t const at = common + i;
+            key = (key << 8) | (at < entry.length ? static_cast<unsigned char>(names[entry.offset + at]) : 0u);
+        }
+        entry.key = key;
+    }
+    std::sort(raw.begin(), raw.end(), [&nameOf, common](RawEntry const& a, RawEntry const& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        std::size_t const skip = common + 8;
+        std::string_view const x = nameOf(a);
+        std::string_view const y = nameOf(b);
+        return x.substr(std::min(skip, x.size())) < y.substr(std::min(skip, y.size()));
+    });
 
     read.entries.reserve(raw.size());
     for (RawEntry const& entry : raw) {
@@ -417,7 +455,7 @@ private:
         auto const isAncestor = [&](dev_t device, ino_t inode) {
             return (device == self.st_dev && inode == self.st_ino) || onPath(device, inode);
         };
-        readEntries(fd, std::string(), isAncestor, true, read);
+        readEntries(fd, std::string(), isAncestor, true, self.st_size, read);
 
         Level level{fd, read.path, self.st_dev, self.st_ino, {}, 0};
         for (ReadEntry const& entry : read.entries)
@@ -679,7 +717,7 @@ LocalFileInfo::children(std::string const& filter) const
         auto const isAncestor = [&](dev_t device, ino_t inode) {
             return (device == self.st_dev && inode == self.st_ino) || isOnPath(ancestors().get(), device, inode);
         };
-        readEntries(fd, filter, isAncestor, false, read);
+        readEntries(fd, filter, isAncestor, false, self.st_size, read);
         if (root_ && filter.empty()) {
             std::vector<std::string> directories;
             for (ReadEntry const& entry : read.entries)
