@@ -27,17 +27,17 @@ def main():
     args = parser.parse_args()
 
     names, parts = [], []
-    for spec in args.pattern:
-        text, kind = spec, "numeric"
+    for given in args.pattern:
+        text, kind = given, "numeric"
         for suffix in (":numeric", ":string"):
-            if spec.endswith(suffix) and len(spec) > len(suffix):
-                text, kind = spec[: -len(suffix)], suffix[1:]
+            if given.endswith(suffix) and len(given) > len(suffix):
+                text, kind = given[: -len(suffix)], suffix[1:]
         names.append(text)
         parts.append(re.escape(text) + (TEXT if kind == "string" else NUMBER))
     values = re.compile(".*?".join(parts))
     identifiers = []
-    for spec in args.aux:
-        tag, _, syntax = spec.partition("=")
+    for given in args.aux:
+        tag, _, syntax = given.partition("=")
         identifiers.append((tag, re.compile(fnmatch.translate(syntax))))
 
     cases = {}
