@@ -179,13 +179,14 @@ using Entry = boost::shared_ptr<CrawlerFilePath>;
 // Clears and matches the entries from `next` to `end`, numbering the cases of
 // those that match in `cases`; `next` is left at the entry that threw.
 void matchRange(std::vector<Entry> const& files, std::size_t& next, std::size_t end,
-                CrawlerFilePath::PatternList const& patterns, CaseNumbering& cases)
+                CrawlerFilePath::PatternList const& patterns, CaseNumbering& cases,
+                CrawlerFilePath::Transitions& transitions)
 {
     CrawlerFilePath::Scratch scratch;
     for (; next < end; ++next) {
         CrawlerFilePath& entry = *files[next];
-        entry.clearMetadataInfoList();
-        if (entry.matchMetadataPatterns(patterns, scratch))
+        entry.clearMetadataInfoList(transitions);
+        if (entry.matchMetadataPatterns(patterns, scratch, transitions))
             entry.setCaseIndex(cases.number(entry.pathText(), scratch.spans));
     }
 }
@@ -194,10 +195,15 @@ void matchRange(std::vector<Entry> const& files, std::size_t& next, std::size_t 
 std::vector<Entry> makeEntries(std::vector<PendingPath> const& paths,
                                std::vector<boost::shared_ptr<void const>> const& owners)
 {
+    std::vector<CrawlerFilePath::StatePtr> initial(owners.size());
     std::vector<Entry> made;
     made.reserve(paths.size());
-    for (auto const& path : paths)
-        made.push_back(boost::make_shared<CrawlerFilePath>(*path.path, owners[path.owner]));
+    for (auto const& path : paths) {
+        CrawlerFilePath::StatePtr& state = initial[path.owner];
+        if (!state)
+            state = CrawlerFilePath::initialState(owners[path.owner]);
+        made.push_back(boost::make_shared<CrawlerFilePath>(*path.path, state));
+    }
     return made;
 }
 
@@ -311,10 +317,11 @@ void CrawlerBasicImporterParser::applyMetadataPatternList(std::vector<MetadataPa
     impl.cases.clear();
 
     std::vector<Entry> const& files = impl.files;
+    CrawlerFilePath::Transitions transitions;
     if (patterns.empty()) {
         // Without patterns no file belongs to a case, so none may claim one.
         for (Entry const& entry : files) {
-            entry->clearMetadataInfoList();
+            entry->clearMetadataInfoList(transitions);
             entry->clearIdentification();
         }
         return;
@@ -323,11 +330,12 @@ void CrawlerBasicImporterParser::applyMetadataPatternList(std::vector<MetadataPa
     auto const shared = boost::make_shared<std::vector<MetadataPattern> const>(patterns);
     std::size_t next = 0;
     try {
-        matchRange(files, next, files.size(), shared, impl.cases);
+        matchRange(files, next, files.size(), shared, impl.cases, transitions);
     } catch (...) {
         // As if every entry had been reset before the first was matched.
+        CrawlerFilePath::Transitions clearing;
         for (++next; next < files.size(); ++next)
-            files[next]->clearMetadataInfoList();
+            files[next]->clearMetadataInfoList(clearing);
         throw;
     }
 }

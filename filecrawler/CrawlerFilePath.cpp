@@ -4,17 +4,84 @@
 
 #include <boost/make_shared.hpp>
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
-CrawlerFilePath::CrawlerFilePath(std::string const& path)
-    : CrawlerFilePath(path, boost::make_shared<std::string const>(path))
+class CrawlerFilePath::State {
+public:
+    // Records kept as they are (see becomeLiteral()).
+    struct Literal {
+        std::vector<MetadataInfo> infos;
+        std::vector<std::string> values;
+    };
+
+    State(boost::shared_ptr<void const> owner, PatternList records, PatternList values)
+        : pathOwner(std::move(owner)), recordPatterns(std::move(records)), valuePatterns(std::move(values))
+    {
+    }
+
+    std::atomic<std::size_t> references{0};
+    boost::shared_ptr<void const> const pathOwner;
+    PatternList const recordPatterns; // the records are those read with these; none if null
+    PatternList const valuePatterns;  // the values are those read with these; none if null
+    std::unique_ptr<Literal> literal; // instead, in a state of one entry's own
+};
+
+void intrusive_ptr_add_ref(CrawlerFilePath::State* state)
 {
-    path_ = static_cast<std::string const*>(pathOwner_.get());
+    state->references.fetch_add(1, std::memory_order_relaxed);
 }
 
-CrawlerFilePath::CrawlerFilePath(std::string const& path, boost::shared_ptr<void const> owner)
-    : path_(&path), pathOwner_(std::move(owner)), caseIndex_(0), type_(auxFileType(path)), infoCount_(0),
+void intrusive_ptr_release(CrawlerFilePath::State* state)
+{
+    if (state->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        delete state;
+}
+
+CrawlerFilePath::StatePtr CrawlerFilePath::initialState(boost::shared_ptr<void const> owner)
+{
+    return StatePtr(new State(std::move(owner), nullptr, nullptr));
+}
+
+// One way out of a state: matched with a pattern list (or cleared, without
+// one), and where that led.
+struct CrawlerFilePath::Transitions::Step {
+    StatePtr from;
+    PatternList patterns;
+    bool matched;
+    StatePtr to;
+};
+
+CrawlerFilePath::Transitions::Transitions() = default;
+
+CrawlerFilePath::Transitions::~Transitions() = default;
+
+CrawlerFilePath::StatePtr CrawlerFilePath::Transitions::next(StatePtr const& from, PatternList const& patterns,
+                                                           bool matched)
+{
+    // A round of matching takes nearly all entries the same few ways.
+    for (auto step = steps_.rbegin(); step != steps_.rend(); ++step)
+        if (step->from == from && step->patterns == patterns && step->matched == matched)
+            return step->to;
+    if (steps_.size() == 64)
+        steps_.erase(steps_.begin());
+    // Matched: records and values read with `patterns`. Not matched: records
+    // read with them, values as they were. Cleared: no records.
+    StatePtr to(new State(from->pathOwner, patterns, matched ? patterns : from->valuePatterns));
+    steps_.push_back(Step{from, patterns, matched, to});
+    return to;
+}
+
+CrawlerFilePath::CrawlerFilePath(std::string const& path)
+    : CrawlerFilePath(path, initialState(boost::make_shared<std::string const>(path)))
+{
+    path_ = static_cast<std::string const*>(state_->pathOwner.get());
+}
+
+CrawlerFilePath::CrawlerFilePath(std::string const& path, StatePtr initial)
+    : path_(&path), state_(std::move(initial)), caseIndex_(0), type_(auxFileType(path)), infoCount_(0),
       identified_(false)
 {
 }
@@ -47,14 +114,14 @@ bool CrawlerFilePath::readValues(std::string_view path, std::vector<MetadataPatt
 
 std::vector<std::string> CrawlerFilePath::metadataSValueList() const
 {
-    if (literal_)
-        return literal_->values;
+    if (state_->literal)
+        return state_->literal->values;
     std::vector<std::string> values;
-    if (!valuePatterns_)
+    if (!state_->valuePatterns)
         return values;
     Scratch scratch;
     std::string_view const path = pathText();
-    readValues(path, *valuePatterns_, scratch);
+    readValues(path, *state_->valuePatterns, scratch);
     values.reserve(scratch.spans.size());
     for (ValueSpan const& span : scratch.spans)
         values.emplace_back(path.substr(span.valuePosition, span.valueLength));
@@ -63,7 +130,7 @@ std::vector<std::string> CrawlerFilePath::metadataSValueList() const
 
 std::string CrawlerFilePath::filePath() const
 {
-    return std::string(pathText());
+    return *path_;
 }
 
 bool CrawlerFilePath::isIdentified() const
@@ -93,10 +160,17 @@ AuxFileInfoInterface::Type CrawlerFilePath::type() const
 
 void CrawlerFilePath::clearMetadataInfoList()
 {
-    if (literal_)
-        literal_->infos.clear();
-    infoPatterns_.reset();
+    Transitions transitions;
+    clearMetadataInfoList(transitions);
+}
+
+void CrawlerFilePath::clearMetadataInfoList(Transitions& transitions)
+{
     infoCount_ = 0;
+    if (state_->literal)
+        state_->literal->infos.clear();
+    else if (state_->recordPatterns)
+        state_ = transitions.next(state_, nullptr, false);
 }
 
 void CrawlerFilePath::clearIdentification()
@@ -127,22 +201,24 @@ void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos, std::vecto
 
 std::vector<MetadataInfo> CrawlerFilePath::metadataInfoList() const
 {
-    if (literal_)
-        return literal_->infos;
+    if (state_->literal)
+        return state_->literal->infos;
     std::vector<MetadataInfo> infos;
-    if (infoPatterns_ && infoCount_ != 0)
-        appendRecords(infos, *infoPatterns_);
+    if (state_->recordPatterns && infoCount_ != 0)
+        appendRecords(infos, *state_->recordPatterns);
     return infos;
 }
 
+// Records already held are kept when an entry is matched again, and the new
+// ones follow them: only a literal copy can hold two matchings' records.
 void CrawlerFilePath::becomeLiteral()
 {
-    auto literal = std::make_unique<Literal>();
+    auto literal = std::make_unique<State::Literal>();
     literal->infos = metadataInfoList();
     literal->values = metadataSValueList();
-    literal_ = std::move(literal);
-    infoPatterns_.reset();
-    valuePatterns_.reset();
+    StatePtr own(new State(state_->pathOwner, nullptr, nullptr));
+    own->literal = std::move(literal);
+    state_ = std::move(own);
     infoCount_ = 0;
 }
 
@@ -151,35 +227,34 @@ bool CrawlerFilePath::matchMetadataPatterns(std::vector<MetadataPattern> const& 
     if (patterns.empty())
         return false;
     Scratch scratch;
-    return matchMetadataPatterns(boost::make_shared<std::vector<MetadataPattern> const>(patterns), scratch);
+    Transitions transitions;
+    return matchMetadataPatterns(boost::make_shared<std::vector<MetadataPattern> const>(patterns), scratch,
+                                 transitions);
 }
 
-bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch& scratch)
+bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch& scratch,
+                                            Transitions& transitions)
 {
     scratch.spans.clear();
     if (patterns->empty())
         return false;
 
-    // Records already held are kept and the new ones follow them; only the
-    // literal form can hold two matchings' records, or more than fit a count.
-    if (!literal_ && (infoCount_ != 0 || patterns->size() > UINT16_MAX))
+    if (!state_->literal && (infoCount_ != 0 || patterns->size() > UINT16_MAX))
         becomeLiteral();
 
     bool const matched = readValues(pathText(), *patterns, scratch);
     identified_ = matched;
-    if (literal_) {
-        appendRecords(literal_->infos, scratch.spans);
+    if (State::Literal* const literal = state_->literal.get()) {
+        appendRecords(literal->infos, scratch.spans);
         if (matched) {
-            literal_->values.clear();
-            for (MetadataInfo const& info : literal_->infos)
-                literal_->values.push_back(info.value);
+            literal->values.clear();
+            for (MetadataInfo const& info : literal->infos)
+                literal->values.push_back(info.value);
         }
         return matched;
     }
 
-    infoPatterns_ = patterns;
+    state_ = transitions.next(state_, patterns, matched);
     infoCount_ = static_cast<std::uint16_t>(scratch.spans.size());
-    if (matched)
-        valuePatterns_ = patterns; // the values are those of the records just read
     return matched;
 }

@@ -4,6 +4,7 @@
 #include "filecrawler/MetadataPattern.h"
 #include "host/AuxFileInfoInterface.h"
 
+#include <boost/intrusive_ptr.hpp>
 #include <boost/shared_ptr.hpp>
 
 #include <cstddef>
@@ -18,9 +19,11 @@
 // pattern list found in it. Internal to the library.
 //
 // A study has millions of these, so an entry does not keep its records: it
-// keeps the pattern list they were read with (shared by all entries the
-// parser matched) and reads them again from its path when asked. Matching is
-// a pure function of the path and the list, so the records are the same.
+// keeps the pattern list they were read with and reads them again from its
+// path when asked (matching is a pure function of the path and the list, so
+// the records are the same), and it refers to its path, kept by an owner,
+// rather than copying it. The owner and the pattern lists are held in a
+// State that the entries matched together share.
 class CrawlerFilePath : public virtual AuxFileInfoInterface {
 public:
     using PatternList = boost::shared_ptr<std::vector<MetadataPattern> const>;
@@ -37,10 +40,34 @@ public:
         std::vector<ValueSpan> spans;
     };
 
+    // What entries share: the owner of their paths, and the pattern lists
+    // their records and values were read with. An entry matched twice
+    // without clearing its records keeps them literally, in a State of its own.
+    class State;
+    using StatePtr = boost::intrusive_ptr<State>;
+    // The state of new entries whose paths `owner` keeps alive and unchanged.
+    static StatePtr initialState(boost::shared_ptr<void const> owner);
+
+    // The states one round of matching moves entries to, so that entries
+    // that go from one state the same way share the next one.
+    class Transitions {
+    public:
+        Transitions();
+        ~Transitions();
+        Transitions(Transitions const&) = delete;
+        Transitions& operator=(Transitions const&) = delete;
+
+    private:
+        friend class CrawlerFilePath;
+        struct Step;
+        StatePtr next(StatePtr const& from, PatternList const& patterns, bool matched);
+        std::vector<Step> steps_; // the latest last
+    };
+
     explicit CrawlerFilePath(std::string const& path);
-    // Refers to `path` instead of copying it: `owner` keeps it alive and
-    // unchanged (the parser passes the importer's stored crawl result).
-    CrawlerFilePath(std::string const& path, boost::shared_ptr<void const> owner);
+    // Refers to `path` instead of copying it: `initial`'s owner keeps it
+    // (the parser passes the importer's stored crawl result).
+    CrawlerFilePath(std::string const& path, StatePtr initial);
     ~CrawlerFilePath() override;
 
     CrawlerFilePath(CrawlerFilePath const&) = delete;
@@ -60,10 +87,12 @@ public:
     // Matches the path against the patterns, appending one record per pattern
     // read; true when every pattern matched. An empty list changes nothing.
     bool matchMetadataPatterns(std::vector<MetadataPattern> const& patterns);
-    // The same with a list shared by many entries (it must not be null). On
-    // return scratch.spans holds the records this matching appended.
-    bool matchMetadataPatterns(PatternList const& patterns, Scratch& scratch);
+    // The same with a list shared by many entries (it must not be null),
+    // taking the next state from `transitions`. On return scratch.spans holds
+    // the records this matching appended.
+    bool matchMetadataPatterns(PatternList const& patterns, Scratch& scratch, Transitions& transitions);
     void clearMetadataInfoList();
+    void clearMetadataInfoList(Transitions& transitions);
     // Marks the entry as belonging to no case.
     void clearIdentification();
     std::vector<MetadataInfo> metadataInfoList() const;
@@ -75,24 +104,17 @@ public:
     static bool readValues(std::string_view path, std::vector<MetadataPattern> const& patterns, Scratch& scratch);
 
 private:
-    // Records kept as they are, once an entry was matched again without
-    // clearing its records first (the parser never does that).
-    struct Literal {
-        std::vector<MetadataInfo> infos;
-        std::vector<std::string> values;
-    };
-
     void becomeLiteral();
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<MetadataPattern> const& patterns) const;
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<ValueSpan> const& spans) const;
 
     std::string const* path_;
-    boost::shared_ptr<void const> pathOwner_; // keeps *path_
+    StatePtr state_; // never null
     std::size_t caseIndex_;
-    PatternList infoPatterns_;  // the records are those read with these; none if null
-    PatternList valuePatterns_; // the values are those read with these; none if null
-    std::unique_ptr<Literal> literal_;
     Type type_;
-    std::uint16_t infoCount_; // number of records read with infoPatterns_ (longer lists: literal_)
+    std::uint16_t infoCount_; // number of records read with the state's record patterns
     bool identified_;
 };
+
+void intrusive_ptr_add_ref(CrawlerFilePath::State* state);
+void intrusive_ptr_release(CrawlerFilePath::State* state);
