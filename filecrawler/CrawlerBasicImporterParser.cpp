@@ -185,8 +185,7 @@ void matchRange(std::vector<Entry> const& files, std::size_t& next, std::size_t 
     CrawlerFilePath::Scratch scratch;
     for (; next < end; ++next) {
         CrawlerFilePath& entry = *files[next];
-        entry.clearMetadataInfoList(transitions);
-        if (entry.matchMetadataPatterns(patterns, scratch, transitions))
+        if (entry.rematchMetadataPatterns(patterns, scratch, transitions))
             entry.setCaseIndex(cases.number(entry.pathText(), scratch.spans));
     }
 }

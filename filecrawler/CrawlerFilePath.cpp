@@ -209,6 +209,18 @@ std::vector<MetadataInfo> CrawlerFilePath::metadataInfoList() const
     return infos;
 }
 
+bool CrawlerFilePath::rematchMetadataPatterns(PatternList const& patterns, Scratch& scratch,
+                                              Transitions& transitions)
+{
+    if (state_->literal || patterns->empty() || patterns->size() > UINT16_MAX) {
+        clearMetadataInfoList(transitions);
+        return matchMetadataPatterns(patterns, scratch, transitions);
+    }
+    // Cleared, the records go; matched, they are read with `patterns` anew.
+    infoCount_ = 0;
+    return matchMetadataPatterns(patterns, scratch, transitions);
+}
+
 // Records already held are kept when an entry is matched again, and the new
 // ones follow them: only a literal copy can hold two matchings' records.
 void CrawlerFilePath::becomeLiteral()

@@ -93,6 +93,8 @@ public:
     bool matchMetadataPatterns(PatternList const& patterns, Scratch& scratch, Transitions& transitions);
     void clearMetadataInfoList();
     void clearMetadataInfoList(Transitions& transitions);
+    // clearMetadataInfoList() then matchMetadataPatterns(), in one step.
+    bool rematchMetadataPatterns(PatternList const& patterns, Scratch& scratch, Transitions& transitions);
     // Marks the entry as belonging to no case.
     void clearIdentification();
     std::vector<MetadataInfo> metadataInfoList() const;
