@@ -15,7 +15,6 @@ namespace cli {
 void tuneHeap()
 {
 #ifdef __GLIBC__
-    mallopt(M_ARENA_MAX, 1);
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
     // Vectors of a few million entries come from the heap too.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
