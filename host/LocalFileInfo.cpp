@@ -18,6 +18,7 @@
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -175,6 +176,38 @@ struct DirectoryRead {
     std::vector<ReadEntry> entries;
 };
 
+// Whether the file system of the directory open at `fd` (on `device`) lists
+// as many entries as fit in each getdents64 call: then a call that leaves
+// room for more has reached the end, and no further call is needed to learn
+// that. True for the local file systems known to (ext4, tmpfs, XFS, Btrfs);
+// not, for example, for FUSE, which may answer a bit at a time.
+bool fillsEachListing(int fd, dev_t device)
+{
+    thread_local dev_t lastDevice = 0;
+    thread_local bool lastAnswer = false;
+    thread_local bool known = false;
+    if (known && device == lastDevice)
+        return lastAnswer;
+    struct statfs fs {};
+    bool answer = false;
+    if (fstatfs(fd, &fs) == 0) {
+        switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0xEF53:     // ext2, ext3, ext4
+        case 0x01021994: // tmpfs
+        case 0x58465342: // XFS
+        case 0x9123683E: // Btrfs
+            answer = true;
+            break;
+        default:
+            break;
+        }
+    }
+    lastDevice = device;
+    lastAnswer = answer;
+    known = true;
+    return answer;
+}
+
 // Whether `mode` access to `name` in the directory `fd` is granted; an entry
 // removed since it was listed is not an unreadable one.
 bool accessible(int fd, char const* name, int mode)
@@ -188,12 +221,14 @@ bool accessible(int fd, char const* name, int mode)
 // directory for which `isAncestor(device, inode)` holds is a LinkToAncestor.
 // With `checkAccess`, directories are also checked for R_OK | X_OK.
 //
-// `size` is the directory's st_size, for file systems that give its listing's
-// size there (as ext4 does): room for the names is made once.
+// `self` is the directory's fstat: its st_size, on file systems that give
+// its listing's size there (as ext4 does), makes room for the names at once.
 template <typename IsAncestor>
-void readEntries(int fd, std::string const& filter, IsAncestor isAncestor, bool checkAccess, off_t size,
-                 DirectoryRead& read)
+void readEntries(int fd, std::string const& filter, IsAncestor isAncestor, bool checkAccess,
+                 struct stat const& self, DirectoryRead& read)
 {
+    off_t const size = self.st_size;
+    bool const fills = fillsEachListing(fd, self.st_dev);
     struct RawEntry {
         std::uint64_t key; // see below
         std::uint32_t offset;
@@ -207,10 +242,12 @@ void readEntries(int fd, std::string const& filter, IsAncestor isAncestor, bool 
         raw.reserve(static_cast<std::size_t>(std::min<off_t>(size / 32, 1 << 21)));
     }
     alignas(8) char buffer[32768];
-    for (;;) {
+    for (bool more = true; more;) {
         ssize_t const bytes = getdents64(fd, buffer, sizeof buffer);
         if (bytes <= 0)
             break;
+        // Room for another entry of the longest name left: that was the end.
+        more = !fills || sizeof buffer - static_cast<std::size_t>(bytes) < sizeof(dirent64) + NAME_MAX + 8;
         for (ssize_t at = 0; at < bytes;) {
             auto const* entry = reinterpret_cast<dirent64 const*>(buffer + at);
             at += entry->d_reclen;
@@ -455,7 +492,7 @@ private:
         auto const isAncestor = [&](dev_t device, ino_t inode) {
             return (device == self.st_dev && inode == self.st_ino) || onPath(device, inode);
         };
-        readEntries(fd, std::string(), isAncestor, true, self.st_size, read);
+        readEntries(fd, std::string(), isAncestor, true, self, read);
 
         Level level{fd, read.path, self.st_dev, self.st_ino, {}, 0};
         for (ReadEntry const& entry : read.entries)
@@ -717,7 +754,7 @@ LocalFileInfo::children(std::string const& filter) const
         auto const isAncestor = [&](dev_t device, ino_t inode) {
             return (device == self.st_dev && inode == self.st_ino) || isOnPath(ancestors().get(), device, inode);
         };
-        readEntries(fd, filter, isAncestor, false, self.st_size, read);
+        readEntries(fd, filter, isAncestor, false, self, read);
         if (root_ && filter.empty()) {
             std::vector<std::string> directories;
             for (ReadEntry const& entry : read.entries)
