@@ -1,16 +1,17 @@
 #include "host/LocalFileInfo.h"
 
 #include "host/ExceptionBase.h"
+#include "host/NameSort.h"
 
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -41,10 +42,10 @@ struct LocalFileInfo::Listing {
     Listing& operator=(Listing const&) = delete;
     ~Listing();
 
-    std::string path;                        // the listed directory (a root's own path)
-    boost::shared_ptr<Ancestor const> here;  // the listed directory and those above it
-    int descriptor = -1;                     // the listed directory while kept open
-    std::string names;                       // the entries' names, each followed by NUL
+    std::string path;                       // the listed directory (a root's own path)
+    boost::shared_ptr<Ancestor const> here; // the listed directory and those above it
+    int descriptor = -1;                    // the listed directory while kept open
+    std::string names;                      // the entries' names, each followed by NUL
     std::vector<LocalFileInfo> entries;
     std::shared_ptr<DirectoryReader> reader; // reads the walk's next directories ahead, if any
 };
@@ -107,8 +108,7 @@ std::string childPath(std::string const& parent, std::string_view name)
 // (O_PATH: only search permission is needed, as for the whole path), and its
 // descriptor is `folder`. Returns the call's result; -1 with errno set when a
 // piece cannot be opened.
-template <typename Call>
-int atPath(std::string const& path, Call call)
+template <typename Call> int atPath(std::string const& path, Call call)
 {
     if (path.size() < PATH_MAX)
         return call(AT_FDCWD, path.c_str());
@@ -146,7 +146,8 @@ int openDirectory(std::string const& path)
 
 int statAt(std::string const& path, struct stat* st, int flags)
 {
-    return atPath(path, [st, flags](int folder, char const* rest) { return fstatat(folder, rest, st, flags); });
+    return atPath(path,
+                  [st, flags](int folder, char const* rest) { return fstatat(folder, rest, st, flags); });
 }
 
 int accessAt(std::string const& path, int mode)
@@ -229,13 +230,7 @@ void readEntries(int fd, std::string const& filter, IsAncestor isAncestor, bool 
 {
     off_t const size = self.st_size;
     bool const fills = fillsEachListing(fd, self.st_dev);
-    struct RawEntry {
-        std::uint64_t key; // see below
-        std::uint32_t offset;
-        std::uint32_t length;
-        unsigned char type;
-    };
-    std::vector<RawEntry> raw;
+    std::vector<localfile::NameRef> raw;
     std::string& names = read.names;
     if (size > 0) {
         names.reserve(static_cast<std::size_t>(std::min<off_t>(size, 64 << 20)));
@@ -257,48 +252,15 @@ void readEntries(int fd, std::string const& filter, IsAncestor isAncestor, bool 
             if (!filter.empty() && fnmatch(filter.c_str(), name, 0) != 0)
                 continue;
             std::size_t const length = std::strlen(name);
-            raw.push_back(RawEntry{0, static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(length),
-                                   entry->d_type});
+            raw.push_back(localfile::NameRef{0, static_cast<std::uint32_t>(names.size()),
+                                             static_cast<std::uint32_t>(length), entry->d_type});
             names.append(name, length + 1);
         }
     }
-    auto const nameOf = [&names](RawEntry const& entry) {
-        return std::string_view(names.data() + entry.offset, entry.length);
-    };
-
-    // Sorted by the 8 bytes that follow the prefix all names share, as a
-    // big-endian number (names hold no NUL, so the zeros after a short name
-    // sort it first), and by the rest only where those are equal: a folder of
-    // a million files named alike sorts without comparing their prefixes.
-    std::size_t common = raw.empty() ? 0 : raw[0].length;
-    for (RawEntry const& entry : raw) {
-        std::string_view const first = nameOf(raw[0]);
-        std::string_view const name = nameOf(entry);
-        std::size_t same = 0;
-        std::size_t const most = std::min(common, name.size());
-        while (same < most && name[same] == first[same])
-            ++same;
-        common = same;
-    }
-    for (RawEntry& entry : raw) {
-        std::uint64_t key = 0;
-        for (std::size_t i = 0; i < 8; ++i) {
-            std::size_t const at = common + i;
-            key = (key << 8) | (at < entry.length ? static_cast<unsigned char>(names[entry.offset + at]) : 0u);
-        }
-        entry.key = key;
-    }
-    std::sort(raw.begin(), raw.end(), [&nameOf, common](RawEntry const& a, RawEntry const& b) {
-        if (a.key != b.key)
-            return a.key < b.key;
-        std::size_t const skip = common + 8;
-        std::string_view const x = nameOf(a);
-        std::string_view const y = nameOf(b);
-        return x.substr(std::min(skip, x.size())) < y.substr(std::min(skip, y.size()));
-    });
+    localfile::sortByName(raw, names.data());
 
     read.entries.reserve(raw.size());
-    for (RawEntry const& entry : raw) {
+    for (localfile::NameRef const& entry : raw) {
         char const* const name = names.c_str() + entry.offset;
         unsigned char const type = entry.type;
         bool symLink = type == DT_LNK;
@@ -364,10 +326,10 @@ public:
     {
         auto reader = std::make_shared<DirectoryReader>();
         try {
-            reader->thread_ = std::thread([raw = reader.get(), root = std::move(root),
-                                           directories = std::move(directories)]() mutable {
-                raw->run(std::move(root), std::move(directories));
-            });
+            reader->thread_ = std::thread(
+                [raw = reader.get(), root = std::move(root), directories = std::move(directories)]() mutable {
+                    raw->run(std::move(root), std::move(directories));
+                });
         } catch (std::system_error const&) {
             return nullptr;
         }
@@ -441,7 +403,8 @@ private:
             if (fd >= 0 && fstat(fd, &self) != 0) {
                 close(fd);
             } else if (fd >= 0) {
-                levels.push_back(Level{fd, std::move(root), self.st_dev, self.st_ino, std::move(directories), 0});
+                levels.push_back(
+                    Level{fd, std::move(root), self.st_dev, self.st_ino, std::move(directories), 0});
             }
             while (!levels.empty()) {
                 Level& level = levels.back();
@@ -618,7 +581,8 @@ bool LocalFileInfo::isWritable() const
     if (kind_ == Kind::Missing)
         return false;
     int const directory = directoryDescriptor();
-    return (directory >= 0 ? faccessat(directory, nameText(), W_OK, AT_EACCESS) : accessAt(path(), W_OK)) == 0;
+    return (directory >= 0 ? faccessat(directory, nameText(), W_OK, AT_EACCESS) : accessAt(path(), W_OK)) ==
+           0;
 }
 
 bool LocalFileInfo::isFile() const
@@ -670,7 +634,8 @@ namespace {
 // (if not -1) and `reader`. `above` are the directories above the one read.
 std::vector<boost::shared_ptr<FileInfoInterface const>>
 listingOf(boost::shared_ptr<LocalFileInfo::Listing> const& listing, DirectoryRead&& read,
-          boost::shared_ptr<LocalFileInfo::Ancestor const> const& above, std::shared_ptr<DirectoryReader> reader)
+          boost::shared_ptr<LocalFileInfo::Ancestor const> const& above,
+          std::shared_ptr<DirectoryReader> reader)
 {
     std::vector<boost::shared_ptr<FileInfoInterface const>> result;
     if (read.error != 0) {
@@ -678,8 +643,8 @@ listingOf(boost::shared_ptr<LocalFileInfo::Listing> const& listing, DirectoryRea
             return result; // removed while the walk ran
         if (read.error == EACCES || read.error == EPERM)
             throwNotReadable(read.path);
-        throw norvale::ExceptionBase("The specified path: " + read.path + " could not be opened: " +
-                                         std::strerror(read.error) + ".",
+        throw norvale::ExceptionBase("The specified path: " + read.path +
+                                         " could not be opened: " + std::strerror(read.error) + ".",
                                      false);
     }
     if (read.onPath)
@@ -692,8 +657,8 @@ listingOf(boost::shared_ptr<LocalFileInfo::Listing> const& listing, DirectoryRea
     listing->reader = std::move(reader);
     listing->entries.reserve(read.entries.size());
     for (ReadEntry const& entry : read.entries)
-        listing->entries.emplace_back(listing.get(), entry.offset, entry.length, entry.kind, entry.symLink, false,
-                                      entry.readable);
+        listing->entries.emplace_back(listing.get(), entry.offset, entry.length, entry.kind, entry.symLink,
+                                      false, entry.readable);
     result.reserve(listing->entries.size());
     for (LocalFileInfo const& entry : listing->entries)
         result.emplace_back(listing, &entry);
@@ -752,7 +717,8 @@ LocalFileInfo::children(std::string const& filter) const
         read.device = self.st_dev;
         read.inode = self.st_ino;
         auto const isAncestor = [&](dev_t device, ino_t inode) {
-            return (device == self.st_dev && inode == self.st_ino) || isOnPath(ancestors().get(), device, inode);
+            return (device == self.st_dev && inode == self.st_ino) ||
+                   isOnPath(ancestors().get(), device, inode);
         };
         readEntries(fd, filter, isAncestor, false, self, read);
         if (root_ && filter.empty()) {
