@@ -1,0 +1,317 @@
+#include "host/DirectoryReader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <iterator>
+#include <string_view>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace localfile {
+
+namespace {
+
+// The part the walk is in runs so many reads ahead at most. Either side
+// wakes the other only once `batch` reads can be taken or made: a wake-up
+// per directory costs as much as reading it.
+constexpr std::size_t ahead = 32;
+constexpr std::size_t batch = 8;
+// Later parts queue reads up to this many bytes in all (or one read each).
+constexpr std::size_t budget = 32 << 20;
+// A reader keeps each level's directory open; it goes so deep at most.
+constexpr std::size_t maxDepth = 32;
+
+std::size_t readerCount()
+{
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 3u);
+}
+
+std::size_t bytesOf(DirectoryRead const& read)
+{
+    return sizeof read + read.path.capacity() + read.names.capacity() +
+           read.entries.capacity() * sizeof(ReadEntry);
+}
+
+// Whether a walk that enters directories depth-first, each one's entries in
+// byte order of their names, enters the directory `a` before `b`: compared
+// component by component, and a directory before those below it.
+bool walksBefore(std::string_view a, std::string_view b)
+{
+    std::size_t ia = 0;
+    std::size_t ib = 0;
+    for (;;) {
+        if (ia > a.size())
+            return ib <= b.size();
+        if (ib > b.size())
+            return false;
+        std::size_t const ea = std::min(a.find('/', ia), a.size());
+        std::size_t const eb = std::min(b.find('/', ib), b.size());
+        std::string_view const ca = a.substr(ia, ea - ia);
+        std::string_view const cb = b.substr(ib, eb - ib);
+        if (ca != cb)
+            return ca < cb;
+        ia = ea + 1;
+        ib = eb + 1;
+    }
+}
+
+} // namespace
+
+std::shared_ptr<DirectoryReader> DirectoryReader::start(std::string root,
+                                                        std::vector<std::string> directories)
+{
+    int const fd = openDirectory(root);
+    if (fd < 0)
+        return nullptr;
+    struct stat self {};
+    if (fstat(fd, &self) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    auto reader = std::make_shared<DirectoryReader>();
+    reader->parts_.push_back(
+        Part{fd, std::move(root), self.st_dev, self.st_ino, {}, std::move(directories), 0, {}, false, false});
+    try {
+        for (std::size_t i = readerCount(); i > 0; --i)
+            reader->threads_.emplace_back([raw = reader.get()] { raw->work(); });
+    } catch (std::system_error const&) {
+        if (reader->threads_.empty())
+            return nullptr;
+    }
+    return reader;
+}
+
+DirectoryReader::~DirectoryReader()
+{
+    {
+        std::lock_guard<std::mutex> const lock(mutex_);
+        stopping_ = true;
+    }
+    room_.notify_all();
+    idle_.notify_all();
+    for (std::thread& thread : threads_)
+        thread.join();
+    for (Part const& part : parts_)
+        if (!part.started)
+            close(part.fd);
+}
+
+std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!parts_.empty()) {
+        Part& part = parts_.front();
+        if (part.ready.empty() && part.finished) {
+            parts_.pop_front(); // the next part's reader may now run ahead
+            if (readersWaiting_ > 0)
+                room_.notify_all();
+            continue;
+        }
+        if (part.ready.empty()) {
+            takerWaiting_ = true;
+            taken_.wait(lock, [&part] { return part.ready.size() >= batch || part.finished; });
+            takerWaiting_ = false;
+            continue;
+        }
+        DirectoryRead& next = part.ready.front();
+        bool const match = next.path == path;
+        if (!match && !walksBefore(next.path, path))
+            return std::nullopt; // `path` comes first: it was not read ahead
+        std::optional<DirectoryRead> read;
+        queuedBytes_ -= bytesOf(next);
+        if (match)
+            read = std::move(next);
+        part.ready.pop_front();
+        if (readersWaiting_ > 0 && part.ready.size() <= ahead - batch)
+            room_.notify_all();
+        if (match)
+            return read;
+    }
+    return std::nullopt;
+}
+
+void DirectoryReader::work()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+        auto const part = std::find_if(parts_.begin(), parts_.end(),
+                                       [](Part const& candidate) { return !candidate.started; });
+        if (part == parts_.end()) {
+            if (running_ == 0)
+                return; // all read
+            partWanted_.store(true, std::memory_order_relaxed);
+            idle_.wait(lock);
+            continue;
+        }
+        part->started = true;
+        ++running_;
+        lock.unlock();
+        bool going = true;
+        try {
+            going = walkPart(part);
+        } catch (...) {
+            // The walk reads for itself what is not read ahead.
+        }
+        lock.lock();
+        part->finished = true;
+        --running_;
+        if (takerWaiting_)
+            taken_.notify_all();
+        idle_.notify_all();
+        if (!going)
+            return;
+    }
+}
+
+// Walks `part` depth-first, as the walk will, and publishes a read of every
+// directory entered. False once the reader is stopping.
+bool DirectoryReader::walkPart(Parts::iterator part)
+{
+    std::vector<Level> levels;
+    levels.push_back(Level{part->fd, part->path, part->device, part->inode, std::move(part->directories), 0});
+    bool going = true;
+    try {
+        while (going && !levels.empty()) {
+            if (partWanted_.load(std::memory_order_relaxed))
+                handOver(part, levels);
+            Level& level = levels.back();
+            if (level.next == level.directories.size() || part->depth + levels.size() >= maxDepth) {
+                close(level.fd);
+                levels.pop_back();
+                continue;
+            }
+            std::string const& name = level.directories[level.next++];
+            going = readDirectory(part, level.fd, childPath(level.path, name), levels, name.c_str());
+        }
+    } catch (...) {
+        for (Level const& level : levels)
+            close(level.fd);
+        throw;
+    }
+    for (Level const& level : levels)
+        close(level.fd);
+    return going;
+}
+
+// Hands the folders not yet entered at the topmost level that has any over
+// to an idle reader, as a part that follows `part`: this reader would have
+// entered them after everything else it has left.
+void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
+{
+    std::lock_guard<std::mutex> const lock(mutex_);
+    if (!partWanted_.load(std::memory_order_relaxed))
+        return;
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        Level& level = levels[i];
+        if (level.next == level.directories.size())
+            continue;
+        std::size_t const depth = part->depth + i;
+        if (depth + 1 >= maxDepth)
+            return;
+        int const fd = fcntl(level.fd, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0)
+            return;
+        std::vector<Origin> above = part->above;
+        for (std::size_t j = 0; j < i; ++j)
+            above.push_back(Origin{levels[j].device, levels[j].inode});
+        auto const first = level.directories.begin() + static_cast<std::ptrdiff_t>(level.next);
+        std::vector<std::string> rest(std::make_move_iterator(first),
+                                      std::make_move_iterator(level.directories.end()));
+        level.directories.erase(first, level.directories.end());
+        parts_.insert(std::next(part), Part{fd,
+                                            level.path,
+                                            level.device,
+                                            level.inode,
+                                            std::move(above),
+                                            std::move(rest),
+                                            depth,
+                                            {},
+                                            false,
+                                            false});
+        partWanted_.store(false, std::memory_order_relaxed);
+        idle_.notify_all();
+        return;
+    }
+}
+
+// Reads the directory `name` in `parent`, whose path is `path`, publishes
+// the read and adds a level to enter its directories. False once the
+// reader is stopping.
+bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::string path,
+                                    std::vector<Level>& levels, char const* name)
+{
+    DirectoryRead read;
+    read.path = std::move(path);
+    int const fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        read.error = errno;
+        return publish(part, std::move(read));
+    }
+    std::vector<Origin> const& above = part->above;
+    auto const onPath = [&levels, &above](dev_t device, ino_t inode) {
+        return std::any_of(
+                   levels.begin(), levels.end(),
+                   [&](Level const& level) { return level.device == device && level.inode == inode; }) ||
+               std::any_of(above.begin(), above.end(), [&](Origin const& origin) {
+                   return origin.device == device && origin.inode == inode;
+               });
+    };
+    struct stat self {};
+    if (fstat(fd, &self) != 0 || onPath(self.st_dev, self.st_ino)) {
+        close(fd);
+        read.onPath = true;
+        return publish(part, std::move(read));
+    }
+    read.device = self.st_dev;
+    read.inode = self.st_ino;
+    auto const isAncestor = [&](dev_t device, ino_t inode) {
+        return (device == self.st_dev && inode == self.st_ino) || onPath(device, inode);
+    };
+    try {
+        readEntries(fd, std::string(), isAncestor, true, self, read);
+    } catch (...) {
+        close(fd);
+        throw;
+    }
+
+    Level level{fd, read.path, self.st_dev, self.st_ino, {}, 0};
+    for (ReadEntry const& entry : read.entries)
+        if (entry.kind == Kind::Directory && entry.readable == 1)
+            level.directories.emplace_back(read.names, entry.offset, entry.length);
+    if (!publish(part, std::move(read))) {
+        close(fd);
+        return false;
+    }
+    levels.push_back(std::move(level));
+    return true;
+}
+
+bool DirectoryReader::publish(Parts::iterator part, DirectoryRead&& read)
+{
+    std::size_t const bytes = bytesOf(read);
+    std::unique_lock<std::mutex> lock(mutex_);
+    // The walk's part keeps `ahead` reads at most, and once full waits until
+    // a batch has been taken; later parts keep what the budget allows.
+    auto const hasRoom = [&](bool waking) {
+        if (part == parts_.begin())
+            return part->ready.size() < (waking ? ahead - batch + 1 : ahead);
+        return part->ready.empty() || queuedBytes_ + bytes <= budget;
+    };
+    if (!hasRoom(false) && !stopping_) {
+        ++readersWaiting_;
+        room_.wait(lock, [&] { return stopping_ || hasRoom(true); });
+        --readersWaiting_;
+    }
+    if (stopping_)
+        return false;
+    queuedBytes_ += bytes;
+    part->ready.push_back(std::move(read));
+    if (takerWaiting_ && part == parts_.begin() && part->ready.size() >= batch)
+        taken_.notify_all();
+    return true;
+}
+
+} // namespace localfile
