@@ -23,7 +23,12 @@ list(REMOVE_ITEM _library_headers
   filecrawler/PathValueScanner.h
   filecrawler/SyntaxNameSelection.h)
 list(TRANSFORM _library_headers PREPEND "${PROJECT_SOURCE_DIR}/")
-file(GLOB _host_headers "${PROJECT_SOURCE_DIR}/host/*.h")
+file(GLOB _host_headers RELATIVE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/host/*.h")
+list(REMOVE_ITEM _host_headers
+  host/DirectoryListing.h
+  host/DirectoryReader.h
+  host/NameSort.h)
+list(TRANSFORM _host_headers PREPEND "${PROJECT_SOURCE_DIR}/")
 install(FILES ${_library_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/filecrawler)
 install(FILES ${_host_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/host)
 
