@@ -13,4 +13,15 @@ namespace cli {
 // of it, malloc works as usual.
 void tuneHeap();
 
+// The crawl's threads allocate from heaps of their own, which malloc marks
+// for huge pages only when its tunable glibc.malloc.hugetlb=1 is given, and
+// it reads its tunables once, when a program starts (from GLIBC_TUNABLES).
+// Page faults on those heaps are a third of a big crawl's time on virtual
+// machines, so a program started without the tunable starts itself again,
+// once, with it (some 30 ms). It does not when GLIBC_TUNABLES already names
+// glibc.malloc.hugetlb (=0 turns this off), when huge pages are off, under
+// valgrind or a sanitizer, or when the program cannot be found again; then
+// it simply goes on. Call it first in main().
+void restartWithHugePageHeaps(char** argv);
+
 } // namespace cli
