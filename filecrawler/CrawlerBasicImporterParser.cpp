@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <new>
 #include <string_view>
 
 // The entries are kept in a vector sorted by path rather than in a map from
@@ -63,8 +65,7 @@ public:
     std::vector<std::vector<std::string>> tuples; // by number
 
 private:
-    template <typename Value>
-    static std::size_t hashOf(Value const& value, std::size_t count)
+    template <typename Value> static std::size_t hashOf(Value const& value, std::size_t count)
     {
         std::size_t hash = count;
         for (std::size_t i = 0; i < count; ++i) {
@@ -85,8 +86,7 @@ private:
     }
 
     // The number of the tuple with these values, or tuples.size().
-    template <typename Value>
-    std::size_t find(std::size_t hash, Value const& value, std::size_t count) const
+    template <typename Value> std::size_t find(std::size_t hash, Value const& value, std::size_t count) const
     {
         if (slots_.empty())
             return tuples.size();
@@ -190,6 +190,37 @@ void matchRange(std::vector<Entry> const& files, std::size_t& next, std::size_t 
     }
 }
 
+// Entries made together, in one allocation: a million allocations of their
+// own, each with its own count, would take a third more memory. Every shared
+// pointer to one of them keeps the whole block.
+class EntryBlock {
+public:
+    explicit EntryBlock(std::size_t capacity) : entries_(allocator_.allocate(capacity)), capacity_(capacity)
+    {
+    }
+    EntryBlock(EntryBlock const&) = delete;
+    EntryBlock& operator=(EntryBlock const&) = delete;
+    ~EntryBlock()
+    {
+        while (size_ > 0)
+            entries_[--size_].~CrawlerFilePath();
+        allocator_.deallocate(entries_, capacity_);
+    }
+
+    CrawlerFilePath* add(std::string const& path, CrawlerFilePath::StatePtr const& state)
+    {
+        CrawlerFilePath* const entry = new (entries_ + size_) CrawlerFilePath(path, state);
+        ++size_;
+        return entry;
+    }
+
+private:
+    std::allocator<CrawlerFilePath> allocator_;
+    CrawlerFilePath* entries_;
+    std::size_t capacity_;
+    std::size_t size_ = 0;
+};
+
 // Entries for the pending paths, in their order.
 std::vector<Entry> makeEntries(std::vector<PendingPath> const& paths,
                                std::vector<boost::shared_ptr<void const>> const& owners)
@@ -197,11 +228,12 @@ std::vector<Entry> makeEntries(std::vector<PendingPath> const& paths,
     std::vector<CrawlerFilePath::StatePtr> initial(owners.size());
     std::vector<Entry> made;
     made.reserve(paths.size());
+    auto const block = boost::make_shared<EntryBlock>(paths.size());
     for (auto const& path : paths) {
         CrawlerFilePath::StatePtr& state = initial[path.owner];
         if (!state)
             state = CrawlerFilePath::initialState(owners[path.owner]);
-        made.push_back(boost::make_shared<CrawlerFilePath>(*path.path, state));
+        made.emplace_back(block, block->add(*path.path, state));
     }
     return made;
 }
@@ -343,8 +375,9 @@ std::vector<MetadataInfo> CrawlerBasicImporterParser::metadataInfoList(std::stri
 {
     impl_->settle();
     std::vector<Entry> const& files = impl_->files;
-    auto const found = std::lower_bound(files.begin(), files.end(), path,
-                                        [](Entry const& entry, std::string const& p) { return entry->pathText() < p; });
+    auto const found =
+        std::lower_bound(files.begin(), files.end(), path,
+                         [](Entry const& entry, std::string const& p) { return entry->pathText() < p; });
     if (found == files.end() || (*found)->pathText() != path)
         return {};
     return (*found)->metadataInfoList();
