@@ -1,22 +1,22 @@
-// The crawler on real folder trees built at test time: special files, links,
-// very deep and very wide folders, strange names, and trees that change while
-// the walk runs.
+// The crawler and LocalFileInfo on real folder trees built at test time:
+// special files, links, very deep and very wide folders, strange names,
+// folders read ahead on other threads, and trees that change during the walk.
 #include "DiskTree.h"
+
+#include "host/LocalFileInfo.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <fcntl.h>
+#include <random>
 #include <set>
-#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -24,40 +24,53 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-// Every listed path must name a regular file (through links) below the root.
-void expectRegularFiles(DiskTree const& tree, std::vector<std::string> const& files)
-{
-    for (std::string const& file : files) {
-        struct stat st {};
-        EXPECT_TRUE(stat(tree.path(file).c_str(), &st) == 0 && S_ISREG(st.st_mode)) << file;
-    }
-}
+#define EXPECT_NO_CRAWL_ERROR(crawl)                                                                         \
+    EXPECT_TRUE((crawl).errorString.isNull()) << (crawl).errorString.toStdString().substr(0, 300)
 
-TEST(FolderCrawlerSpecialEntries, FifoSocketDeviceAndLinksToThemAreSkippedWithoutBlocking)
+TEST(FolderCrawlerOnDisk, SpecialEntriesAndDanglingLinksAreSkippedWithoutBlocking)
 {
     DiskTree tree;
     tree.file("a.txt");
-    tree.fifo("fifo");
+    tree.fifo("fifo"); // opened for reading, it would block the walk forever
     tree.socket("socket");
     tree.symlink("link-to-fifo", "fifo");
     tree.symlink("null", "/dev/null");
     tree.fifo("sub/fifo");
     tree.file("sub/b.txt");
+    tree.symlink("dangling", "nowhere");
+    tree.symlink("dangling-folder", tree.path("missing/folder"));
+    tree.symlink("to-dangling", "dangling");
+    tree.symlink("self", "self"); // links that loop among themselves lead nowhere
+    tree.symlink("ping", "pong");
+    tree.symlink("pong", "ping");
 
-    // Opening the FIFO for reading would block the walk forever (no writer).
     CrawlOutcome const crawl = crawlOnDisk(tree.root());
-    EXPECT_TRUE(crawl.errorString.isNull()) << crawl.errorString.toStdString();
+    EXPECT_NO_CRAWL_ERROR(crawl);
     EXPECT_THAT(crawl.files, ElementsAre("a.txt", "sub/b.txt"));
     EXPECT_THAT(crawl.directories, ElementsAre(tree.root(), tree.path("sub")));
+    for (char const* root : {"dangling", "missing"})
+        EXPECT_EQ(crawlOnDisk(tree.path(root)).errorString.toStdString(),
+                  "The specified directory does not exist.");
+    // A file as the root is walked as a folder without entries.
+    CrawlOutcome const file = crawlOnDisk(tree.path("a.txt"));
+    EXPECT_NO_CRAWL_ERROR(file);
+    EXPECT_THAT(file.files, IsEmpty());
+    EXPECT_THAT(file.directories, IsEmpty());
 }
 
-TEST(FolderCrawlerLinks, LoopsThroughSeveralLevelsEndAndEveryFileIsFound)
+TEST(FolderCrawlerOnDisk, LinksAreFollowedButNoFolderOnTheWayIsEnteredAgain)
 {
+    DiskTree outside;
+    outside.file("data/o.txt");
     DiskTree tree;
+    outside.symlink("data/back", tree.root()); // from outside back into the root
+    tree.symlink("external", outside.path("data"));
+    tree.symlink("external-file", outside.path("data/o.txt"));
     tree.file("a/b/c/file.txt");
     tree.symlink("a/b/c/to-root", "../../..");
     tree.symlink("a/b/c/to-a", "../../../a");
     tree.symlink("a/b/to-b", "../b");
+    tree.symlink("a/b/c/self", ".");
     tree.symlink("a/b/c/to-root-absolute", tree.root());
     // Two folders that link to each other: each is entered once through the
     // other, and the link back to the folder already on the way is not.
@@ -65,70 +78,38 @@ TEST(FolderCrawlerLinks, LoopsThroughSeveralLevelsEndAndEveryFileIsFound)
     tree.symlink("p/to-r", "../r");
     tree.file("r/r.txt");
     tree.symlink("r/to-p", "../p");
-    // Links that loop among themselves resolve to nothing.
-    tree.symlink("self", "self");
-    tree.symlink("ping", "pong");
-    tree.symlink("pong", "ping");
 
     CrawlOutcome const crawl = crawlOnDisk(tree.root());
-    EXPECT_TRUE(crawl.errorString.isNull()) << crawl.errorString.toStdString();
-    EXPECT_THAT(crawl.files,
-                ElementsAre("a/b/c/file.txt", "p/p.txt", "p/to-r/r.txt", "r/r.txt", "r/to-p/p.txt"));
-    expectRegularFiles(tree, crawl.files);
-    EXPECT_THAT(crawl.directories,
-                ElementsAre(tree.root(), tree.path("a"), tree.path("a/b"), tree.path("a/b/c"), tree.path("p"),
-                            tree.path("p/to-r"), tree.path("r"), tree.path("r/to-p")));
+    EXPECT_NO_CRAWL_ERROR(crawl);
+    EXPECT_THAT(crawl.files, ElementsAre("a/b/c/file.txt", "external/o.txt", "external-file", "p/p.txt",
+                                         "p/to-r/r.txt", "r/r.txt", "r/to-p/p.txt"));
+    EXPECT_THAT(crawl.directories, ElementsAre(tree.root(), tree.path("a"), tree.path("a/b"),
+                                               tree.path("a/b/c"), tree.path("external"), tree.path("p"),
+                                               tree.path("p/to-r"), tree.path("r"), tree.path("r/to-p")));
 }
 
-TEST(FolderCrawlerLinks, LinksOutOfTheRootAreFollowedAndDanglingOnesSkipped)
+TEST(FolderCrawlerOnDisk, TwoThousandLevelsDeepWithFewDescriptors)
 {
-    DiskTree outside;
-    outside.file("data/o.txt");
-    DiskTree tree;
-    tree.file("local.txt");
-    tree.symlink("external", outside.path("data"));
-    tree.symlink("external-file", outside.path("data/o.txt"));
-    // A way back from outside into the root, which is already on the way.
-    outside.symlink("data/back", tree.root());
-    tree.symlink("dangling", "nowhere");
-    tree.symlink("dangling-folder", outside.path("missing/folder"));
-    tree.symlink("to-dangling", "dangling");
-
-    CrawlOutcome const crawl = crawlOnDisk(tree.root());
-    EXPECT_TRUE(crawl.errorString.isNull()) << crawl.errorString.toStdString();
-    EXPECT_THAT(crawl.files, ElementsAre("external/o.txt", "external-file", "local.txt"));
-    expectRegularFiles(tree, crawl.files);
-}
-
-TEST(FolderCrawlerLargeTrees, TwoThousandLevelsDeep)
-{
-    // Each level adds four bytes, so the deepest paths are twice as long as
-    // the system lets one call name.
-    DiskTree tree(DiskTree::Place::Memory);
+    // Each level adds four bytes: the deepest paths are twice as long as one
+    // system call may name.
+    DiskTree tree(true);
     std::vector<std::string> expected;
     std::string relative;
-    {
-        int fd = open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ASSERT_GE(fd, 0);
-        for (int level = 1; level <= 2000; ++level) {
-            ASSERT_EQ(mkdirat(fd, "lvl", 0755), 0);
-            int const next = openat(fd, "lvl", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            close(fd);
-            ASSERT_GE(next, 0);
-            fd = next;
-            relative += relative.empty() ? "lvl" : "/lvl";
-            if (level % 500 == 0) {
-                int const file = openat(fd, "f.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-                ASSERT_GE(file, 0);
-                close(file);
-                expected.push_back(relative + "/f.txt");
-            }
-        }
+    int fd = open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 1; level <= 2000 && fd >= 0; ++level) {
+        mkdirat(fd, "lvl", 0755);
+        int const next = openat(fd, "lvl", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         close(fd);
+        fd = next;
+        relative += relative.empty() ? "lvl" : "/lvl";
+        if (level % 500 == 0) {
+            close(openat(fd, "f.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+            expected.push_back(relative + "/f.txt");
+        }
     }
-    ASSERT_GT(tree.path(relative).size(), 8000u);
+    ASSERT_GE(fd, 0);
+    close(fd);
 
-    // Far fewer descriptors than levels: a walk must not keep one per level.
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
     rlimit low = limit;
@@ -136,141 +117,205 @@ TEST(FolderCrawlerLargeTrees, TwoThousandLevelsDeep)
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
     CrawlOutcome const crawl = crawlOnDisk(tree.root());
     setrlimit(RLIMIT_NOFILE, &limit);
-    // Messages are cut short: these paths run to thousands of bytes.
-    EXPECT_TRUE(crawl.errorString.isNull()) << crawl.errorString.toStdString().substr(0, 200) << "...";
-    EXPECT_EQ(crawl.files.size(), expected.size());
+    EXPECT_NO_CRAWL_ERROR(crawl);
     EXPECT_TRUE(crawl.files == expected) << "the files are not all there, or not in walk order";
     ASSERT_EQ(crawl.directories.size(), 2001u);
-    EXPECT_TRUE(crawl.directories.back() == tree.path(relative))
-        << "the deepest folder is not the last one entered";
+    EXPECT_TRUE(crawl.directories.back() == tree.path(relative));
 }
 
-TEST(FolderCrawlerLargeTrees, HundredThousandEntriesInOneFolder)
-{
-    DiskTree tree(DiskTree::Place::Memory);
-    tree.dir("wide");
-    std::vector<std::string> expected;
-    {
-        int const fd = open(tree.path("wide").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ASSERT_GE(fd, 0);
-        char name[16];
-        for (int i = 0; i < 100000; ++i) {
-            std::snprintf(name, sizeof(name), "f%06d", i);
-            int const file = openat(fd, name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-            ASSERT_GE(file, 0);
-            close(file);
-            expected.push_back(std::string("wide/") + name);
-        }
-        close(fd);
-    }
-    tree.file("z.txt");
-    expected.push_back("z.txt");
-
-    CrawlOutcome const crawl = crawlOnDisk(tree.root());
-    EXPECT_TRUE(crawl.errorString.isNull()) << crawl.errorString.toStdString();
-    ASSERT_EQ(crawl.files.size(), expected.size());
-    EXPECT_TRUE(crawl.files == expected) << "the files are not all there, or not in name order";
-}
-
-TEST(FolderCrawlerNames, StrangeNamesAreListedByteForByte)
+TEST(FolderCrawlerOnDisk, StrangeNamesAreListedByteForByte)
 {
     std::vector<std::string> const names = {
-        "new\nline",        "with space",        " leading space", "trailing space ",
-        "back\\slash",      ".hidden",           "..double-dot",   "...",
-        "tab\tin",          "*?[glob]",          "-dash",          "caf\xc3\xa9",
-        "latin1-\xe9t\xe9", "bad-utf8-\xff\xfe", "quote\"'",       "\x01control",
-    };
+        "new\nline",        "with space", " leading space", "trailing space ", "back\\slash", ".hidden",
+        "..double-dot",     "...",        "tab\tin",        "*?[glob]",        "-dash",       "caf\xc3\xa9",
+        "latin1-\xe9t\xe9", "\xff\xfe",   "quote\"'",       "\x01control"};
     DiskTree tree;
-    std::set<std::string> expected; // the crawl lists in byte order
+    std::set<std::string> expected; // in byte order
     for (std::string const& name : names) {
         tree.file(name);
-        expected.insert(name);
-        // The same names as folders, with a file inside.
         tree.file("d" + name + "/" + name);
-        expected.insert("d" + name + "/" + name);
+        expected.insert({name, "d" + name + "/" + name});
     }
-    tree.file(".hidden-folder/\xff.txt");
-    expected.insert(".hidden-folder/\xff.txt");
-
     CrawlOutcome const crawl = crawlOnDisk(tree.root());
-    EXPECT_TRUE(crawl.errorString.isNull()) << crawl.errorString.toStdString();
+    EXPECT_NO_CRAWL_ERROR(crawl);
     EXPECT_THAT(crawl.files, ElementsAreArray(expected));
-    expectRegularFiles(tree, crawl.files);
-    // One signal per folder entered, whatever its name's bytes.
-    EXPECT_EQ(crawl.directories.size(), names.size() + 2);
+    EXPECT_EQ(crawl.directories.size(), names.size() + 1);
+}
+
+// LocalFileInfo sorts by numbers made of 8 bytes after the prefix all names
+// share, and the walk reads folders ahead on other threads: both must give
+// byte order, also for names that are prefixes of others, differ before, at
+// or after those 8 bytes, or hold bytes above 0x7f, and for a folder larger
+// than one read of the system's listing.
+TEST(FolderCrawlerOnDisk, NamesComeInByteOrderWhetherListedOrReadAhead)
+{
+    DiskTree tree(true);
+    std::vector<std::string> expected;
+    std::mt19937 random(1);
+    std::vector<std::string> const prefixes = {"", "solution_", "\xff\xff", "x", "wide"};
+    for (std::size_t folder = 0; folder < prefixes.size(); ++folder) {
+        std::set<std::string> names;
+        std::size_t const count = folder == 3 ? 1 : folder == 4 ? 100000 : 400;
+        while (names.size() < count) {
+            std::string name = prefixes[folder];
+            static char const letters[] = "\x80\xff"
+                                          "ab\x7f";
+            for (std::size_t i = 0, length = random() % 17; i < length; ++i) // two in the first 8: many ties
+                name += letters[i < 8 ? random() % 2 : random() % 5];
+            if (!name.empty())
+                names.insert(name);
+        }
+        std::string const dir = "d" + std::to_string(folder);
+        tree.dir(dir);
+        for (std::string const& name : names) {
+            close(open(tree.path(dir + "/" + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+            expected.push_back(dir + "/" + name);
+        }
+        std::vector<std::string> listed;
+        for (auto const& child : LocalFileInfo::create(tree.path(dir))->children(std::string()))
+            listed.push_back(child->name());
+        EXPECT_TRUE(std::equal(listed.begin(), listed.end(), names.begin(), names.end())) << dir;
+    }
+    CrawlOutcome const crawl = crawlOnDisk(tree.root());
+    EXPECT_NO_CRAWL_ERROR(crawl);
+    EXPECT_TRUE(crawl.files == expected);
+}
+
+// The files below `folder`, depth-first, from listings that read nothing
+// ahead (a filter turns reading ahead off).
+void listWithoutReadingAhead(FileInfoInterface const& folder, std::string const& prefix,
+                             std::vector<std::string>& files)
+{
+    for (auto const& child : folder.children("*")) {
+        std::string const path = prefix.empty() ? child->name() : prefix + "/" + child->name();
+        if (child->isFile())
+            files.push_back(path);
+        else if (child->isDirectory() && child->isReadable())
+            listWithoutReadingAhead(*child, path, files);
+    }
+}
+
+// Threads reading ahead hand parts of the tree to each other; whatever the
+// parts, the walk lists what folder-by-folder listings list, and never enters
+// a link back to a folder above it, even above the part that reached it.
+TEST(FolderCrawlerOnDisk, PartsReadAheadGiveTheWalkItsOwnOrder)
+{
+    DiskTree tree;
+    for (int a = 0; a < 24; ++a) {
+        std::string const top = "a" + std::to_string(a);
+        int const middles = 3 + a % 7 * 4;
+        for (int b = 0; b < middles; ++b)
+            for (int c = 0; c < b % 3 + 1; ++c)
+                tree.file(top + "/b" + std::to_string(b) + "/c" + std::to_string(c) + "/f.vtu");
+        // In the folders read last (most likely handed over).
+        std::string const last = top + "/b" + std::to_string(middles - 1);
+        tree.symlink(last + "/c0/up", "../../..");
+        tree.symlink(last + "/back", "..");
+    }
+    tree.symlink("a5/across", "../a3"); // a folder like any other
+    std::vector<std::string> expected;
+    listWithoutReadingAhead(*LocalFileInfo::create(tree.root()), std::string(), expected);
+    ASSERT_GT(expected.size(), 500u);
+    for (int round = 0; round < 20; ++round) {
+        CrawlOutcome const crawl = crawlOnDisk(tree.root());
+        EXPECT_NO_CRAWL_ERROR(crawl);
+        ASSERT_TRUE(crawl.files == expected) << "round " << round;
+    }
 }
 
 // Another thread keeps adding, removing, renaming and replacing files and
 // folders among the stable ones while the crawler walks the tree again and
 // again. No walk may stop, fail or miss a file that never moved.
-TEST(FolderCrawlerChangingTree, ChangesDuringTheWalkNeitherStopItNorLoseStableFiles)
+TEST(FolderCrawlerOnDisk, ChangesDuringTheWalkNeitherStopItNorLoseStableFiles)
 {
     DiskTree tree;
-    std::vector<std::string> stable;
-    for (int d = 0; d < 20; ++d) {
-        for (int f = 0; f < 20; ++f) {
-            std::string const path = "s" + std::to_string(d) + "/f" + std::to_string(f) + ".dat";
-            tree.file(path);
-            stable.push_back(path);
-        }
-    }
-    // The changing folders sort before, between and after the stable ones.
+    std::set<std::string> stable; // in walk order: their components sort alike
+    for (int d = 0; d < 20; ++d)
+        for (int f = 0; f < 20; ++f)
+            stable.insert("s" + std::to_string(d) + "/f" + std::to_string(f) + ".dat");
+    for (std::string const& path : stable)
+        tree.file(path);
+    // Before, between and after the stable folders.
     std::vector<std::string> const churnFolders = {"a-churn", "s1-churn", "s9/churn", "z-churn"};
     for (std::string const& folder : churnFolders)
         tree.dir(folder);
 
     std::atomic<bool> stop(false);
     std::thread churn([&] {
-        unsigned round = 0;
-        while (!stop.load()) {
-            ++round;
+        for (unsigned round = 1; !stop; ++round) {
             for (std::string const& folder : churnFolders) {
-                std::string const base = tree.path(folder) + "/";
-                std::string const sub = base + "d" + std::to_string(round % 7);
+                std::string const sub = tree.path(folder + "/d" + std::to_string(round % 7));
+                std::string const moved = tree.path(folder + "/m" + std::to_string(round % 5));
                 mkdir(sub.c_str(), 0755);
-                for (int i = 0; i < 5; ++i)
-                    close(
-                        open((sub + "/x" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-                // A folder renamed, then replaced by a file, a FIFO, a link.
-                std::string const moved = base + "m" + std::to_string(round % 5);
+                for (char const* name : {"/x0", "/x1", "/x2"})
+                    close(open((sub + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+                // A folder renamed, emptied and replaced by a file, a FIFO or a link.
                 rename(sub.c_str(), moved.c_str());
-                for (int i = 0; i < 5; ++i)
-                    unlink((moved + "/x" + std::to_string(i)).c_str());
+                for (char const* name : {"/x0", "/x1", "/x2"})
+                    unlink((moved + name).c_str());
                 rmdir(moved.c_str());
-                switch (round % 3) {
-                case 0:
+                if (round % 3 == 0)
                     close(open(moved.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-                    break;
-                case 1:
+                else if (round % 3 == 1)
                     mkfifo(moved.c_str(), 0644);
-                    break;
-                default:
+                else
                     symlink("..", moved.c_str());
-                    break;
-                }
                 unlink(moved.c_str());
-                // A file beside the stable ones that comes and goes.
                 std::string const transient = tree.path("s" + std::to_string(round % 20) + "/tmp");
                 close(open(transient.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
                 unlink(transient.c_str());
             }
         }
     });
-
-    // In walk order: the byte order of these names is that of their components.
-    std::set<std::string> const wanted(stable.begin(), stable.end());
-    stable.assign(wanted.begin(), wanted.end());
     for (int walk = 0; walk < 30; ++walk) {
         CrawlOutcome const crawl = crawlOnDisk(tree.root());
-        EXPECT_TRUE(crawl.errorString.isNull()) << "walk " << walk << ": " << crawl.errorString.toStdString();
+        EXPECT_NO_CRAWL_ERROR(crawl) << " walk " << walk;
         std::vector<std::string> found;
-        for (std::string const& file : crawl.files)
-            if (wanted.count(file) != 0)
-                found.push_back(file);
+        std::copy_if(crawl.files.begin(), crawl.files.end(), std::back_inserter(found),
+                     [&](std::string const& file) { return stable.count(file) != 0; });
         EXPECT_THAT(found, ElementsAreArray(stable)) << "walk " << walk;
     }
     stop = true;
     churn.join();
+}
+
+// Each child as "name:kinds", kinds being d(irectory), f(ile) and r(eadable).
+std::vector<std::string> kinds(FileInfoInterface const& folder)
+{
+    std::vector<std::string> out;
+    for (auto const& child : folder.children(""))
+        out.push_back(child->name() + ":" + (child->isDirectory() ? "d" : "") + (child->isFile() ? "f" : "") +
+                      (child->isReadable() ? "r" : ""));
+    return out;
+}
+
+TEST(LocalFileInfo, EntriesTellTheirKindFromTheListing)
+{
+    DiskTree tree;
+    tree.symlink("d/up", "..");
+    tree.file("file");
+    tree.symlink("dangling", "nowhere");
+    tree.fifo("fifo");
+    tree.symlink("linkfile", "file");
+    tree.symlink("linkdir", "d");
+    auto const root = LocalFileInfo::create(tree.root() + "//");
+    EXPECT_EQ(root->path(), tree.root());
+    EXPECT_THAT(kinds(*root),
+                ElementsAre("d:dr", "dangling:r", "fifo:r", "file:fr", "linkdir:dr", "linkfile:fr"));
+    // Seen from the root, d/up leads back onto the path; seen from d alone it does not.
+    EXPECT_THAT(kinds(*root->children("").front()), ElementsAre("up:r"));
+    EXPECT_THAT(kinds(*LocalFileInfo::create(tree.path("d"))), ElementsAre("up:dr"));
+
+    // A folder removed since it was listed reads as empty, not as an error
+    // (the filter keeps it from being read ahead).
+    tree.dir("gone");
+    auto const listed = LocalFileInfo::create(tree.root())->children("*");
+    rmdir(tree.path("gone").c_str());
+    auto const gone =
+        std::find_if(listed.begin(), listed.end(), [](auto const& e) { return e->name() == "gone"; });
+    ASSERT_NE(gone, listed.end());
+    EXPECT_TRUE((*gone)->isReadable());
+    EXPECT_THAT((*gone)->children(""), IsEmpty());
 }
 
 } // namespace
