@@ -4,7 +4,6 @@
 #include "host/FileInfoInterface.h"
 
 #include <boost/make_shared.hpp>
-#include <boost/shared_ptr.hpp>
 
 #include <atomic>
 #include <functional>
@@ -12,30 +11,27 @@
 #include <vector>
 
 // An in-memory tree behind FileInfoInterface, for tests that must control what
-// the crawler and the importer see: listing order, unreadable entries, entries
-// that throw, and listings that block.
+// the crawler and the importer see: listing order, missing or unreadable
+// entries, listings that throw or block.
 class FakeEntry : public FileInfoInterface {
 public:
     using Ptr = boost::shared_ptr<FakeEntry>;
 
     bool directory = false;
-    bool file = false;
     bool present = true;
     bool readable = true;
     std::string fullPath;
     std::string ownName;
     std::vector<Ptr> entries;
-    // Thrown as norvale::ExceptionBase by children() when not empty.
-    std::string childrenError;
-    // Runs at the start of every children() call (for listings that block).
-    std::function<void()> onChildren;
+    std::string childrenError;        // thrown by children() when not empty
+    std::function<void()> onChildren; // run at the start of children()
     mutable std::atomic<int> nameCalls{0};
     mutable std::atomic<int> childrenCalls{0};
 
     bool isDirectory() const override { return directory; }
     bool isReadable() const override { return readable; }
     bool isWritable() const override { return false; }
-    bool isFile() const override { return file; }
+    bool isFile() const override { return !directory; }
     bool exists() const override { return present; }
     bool isSymLink() const override { return false; }
     std::string path() const override { return fullPath; }
@@ -67,9 +63,7 @@ public:
 inline FakeEntry::Ptr fakeFile(std::string const& name)
 {
     auto entry = boost::make_shared<FakeEntry>();
-    entry->file = true;
-    entry->ownName = name;
-    entry->fullPath = name;
+    entry->ownName = entry->fullPath = name;
     return entry;
 }
 
@@ -77,9 +71,8 @@ inline FakeEntry::Ptr fakeFile(std::string const& name)
 // its full path until it is placed inside another directory.
 inline FakeEntry::Ptr fakeDir(std::string const& name, std::vector<FakeEntry::Ptr> entries = {})
 {
-    auto entry = boost::make_shared<FakeEntry>();
+    auto entry = fakeFile(name);
     entry->directory = true;
-    entry->ownName = name;
     entry->entries = std::move(entries);
     entry->place("");
     return entry;

@@ -8,23 +8,17 @@
 
 #include <chrono>
 #include <future>
-#include <list>
 #include <memory>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-// Collects the directories a crawler reports, on whichever thread it emits.
-struct SignalLog {
-    std::vector<std::string> directories;
-    std::vector<QThread*> threads;
-
-    void attach(FolderCrawler& crawler)
+// Runs a crawl to its end and tells what it reported.
+struct Crawl {
+    explicit Crawl(FolderCrawler& crawler)
     {
         QObject::connect(
             &crawler, &FolderCrawler::processingDirectory, &crawler,
@@ -33,70 +27,34 @@ struct SignalLog {
                 threads.push_back(QThread::currentThread());
             },
             Qt::DirectConnection);
+        crawler.start();
+        EXPECT_TRUE(crawler.wait(30000)) << "crawl did not finish";
+        // result() orders the walk's writes before this thread's reads.
+        files.assign(crawler.result().files.begin(), crawler.result().files.end());
+        error = crawler.result().errorString.toStdString();
+        QObject::disconnect(&crawler, nullptr, nullptr, nullptr);
     }
+
+    std::vector<std::string> files;
+    std::vector<std::string> directories;
+    std::vector<QThread*> threads;
+    std::string error;
 };
-
-void runToEnd(FolderCrawler& crawler)
-{
-    crawler.start();
-    ASSERT_TRUE(crawler.wait(30000)) << "crawl did not finish";
-    // result() orders the walk's writes (the signal log's too) before this
-    // thread's reads visibly to ThreadSanitizer; wait() does it inside Qt.
-    crawler.result();
-}
-
-std::vector<std::string> files(FolderCrawler& crawler)
-{
-    std::list<std::string> const& list = crawler.result().files;
-    return {list.begin(), list.end()};
-}
-
-TEST(FolderCrawlerWalk, EmptyRootSignalsOnceAndListsNothing)
-{
-    FakeEntry::Ptr const root = fakeDir("/data");
-    FolderCrawler crawler(root);
-    SignalLog log;
-    log.attach(crawler);
-    runToEnd(crawler);
-
-    EXPECT_THAT(log.directories, ElementsAre("/data"));
-    EXPECT_THAT(files(crawler), IsEmpty());
-    EXPECT_TRUE(crawler.result().errorString.isNull());
-    EXPECT_EQ(crawler.result().folder, root);
-}
 
 TEST(FolderCrawlerWalk, DepthFirstInListingOrderWithSignalsOnTheWorkerThread)
 {
     FakeEntry::Ptr const locked = fakeFile("b"); // a file's readability is never asked
     locked->readable = false;
-    FakeEntry::Ptr const root = fakeDir(
+    FolderCrawler crawler(fakeDir(
         "/data", {fakeFile("a"), fakeDir("d", {fakeFile("x"), fakeDir("e", {fakeFile("y")}), fakeFile("z")}),
-                  fakeDir("empty"), locked});
-    FolderCrawler crawler(root);
-    SignalLog log;
-    log.attach(crawler);
-    runToEnd(crawler);
-
+                  fakeDir("empty"), locked}));
+    Crawl const crawl(crawler);
     // Listing order is kept: no sorting, "/" joins components, the root's own
     // name is not part of any path.
-    EXPECT_THAT(files(crawler), ElementsAre("a", "d/x", "d/e/y", "d/z", "b"));
-    EXPECT_THAT(log.directories, ElementsAre("/data", "/data/d", "/data/d/e", "/data/empty"));
-    for (QThread* thread : log.threads)
-        EXPECT_EQ(thread, &crawler);
-    EXPECT_TRUE(crawler.result().errorString.isNull());
-}
-
-TEST(FolderCrawlerWalk, RootThatIsNotADirectoryIsListedWithoutSignal)
-{
-    FakeEntry::Ptr const root = fakeDir("/data/archive.zip", {fakeFile("inner")});
-    root->directory = false;
-    FolderCrawler crawler(root);
-    SignalLog log;
-    log.attach(crawler);
-    runToEnd(crawler);
-
-    EXPECT_THAT(log.directories, IsEmpty());
-    EXPECT_THAT(files(crawler), ElementsAre("inner"));
+    EXPECT_THAT(crawl.files, ElementsAre("a", "d/x", "d/e/y", "d/z", "b"));
+    EXPECT_THAT(crawl.directories, ElementsAre("/data", "/data/d", "/data/d/e", "/data/empty"));
+    EXPECT_THAT(crawl.threads, testing::Each(&crawler));
+    EXPECT_TRUE(crawl.error.empty());
 }
 
 TEST(FolderCrawlerErrors, RootChecksComeFirstAndStopBeforeAnySignal)
@@ -106,78 +64,46 @@ TEST(FolderCrawlerErrors, RootChecksComeFirstAndStopBeforeAnySignal)
     missing->readable = false; // both wrong: existence is checked first
     FakeEntry::Ptr const closed = fakeDir("/closed", {fakeFile("a")});
     closed->readable = false;
-
     struct {
         FakeEntry::Ptr root;
         std::string message;
     } const cases[] = {{missing, "The specified directory does not exist."},
-                       {closed, "The specified directory is not readable."}};
+                       {closed, "The specified directory is not readable."},
+                       {nullptr, "The specified directory does not exist."}};
     for (auto const& c : cases) {
         FolderCrawler crawler(c.root);
-        SignalLog log;
-        log.attach(crawler);
-        runToEnd(crawler);
-        EXPECT_EQ(crawler.result().errorString.toStdString(), c.message);
-        EXPECT_THAT(log.directories, IsEmpty());
-        EXPECT_THAT(files(crawler), IsEmpty());
-        EXPECT_EQ(c.root->childrenCalls, 0);
+        Crawl const crawl(crawler);
+        EXPECT_EQ(crawl.error, c.message);
+        EXPECT_THAT(crawl.directories, IsEmpty());
+        EXPECT_THAT(crawl.files, IsEmpty());
+        EXPECT_TRUE(!c.root || c.root->childrenCalls == 0);
     }
-    EXPECT_EQ(FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING,
-              "The specified directory does not exist.");
-    EXPECT_EQ(FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING,
-              "The specified directory is not readable.");
 }
 
-TEST(FolderCrawlerErrors, NullRootIsReportedAsMissing)
-{
-    FolderCrawler crawler{boost::shared_ptr<FileInfoInterface const>()};
-    runToEnd(crawler);
-    EXPECT_EQ(crawler.result().errorString.toStdString(),
-              FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING);
-}
-
-TEST(FolderCrawlerErrors, UnreadableEntryStopsTheWalkAndKeepsWhatWasListed)
+TEST(FolderCrawlerErrors, ErrorsEndTheWalkAndKeepWhatWasListed)
 {
     FakeEntry::Ptr const locked = fakeDir("locked", {fakeFile("inside")});
     locked->readable = false;
     FakeEntry::Ptr const after = fakeFile("after");
-    FakeEntry::Ptr const root =
-        fakeDir("/data", {fakeFile("a"), fakeDir("sub", {fakeFile("b"), locked}), after});
-    FolderCrawler crawler(root);
-    runToEnd(crawler);
-
-    // The message names the full path, not the relative one.
-    EXPECT_EQ(crawler.result().errorString.toStdString(),
-              "The specified path: /data/sub/locked is not readable.");
-    EXPECT_THAT(files(crawler), ElementsAre("a", "sub/b"));
+    FolderCrawler crawler(fakeDir("/data", {fakeFile("a"), fakeDir("sub", {fakeFile("b"), locked}), after}));
+    Crawl const crawl(crawler);
+    EXPECT_EQ(crawl.error, "The specified path: /data/sub/locked is not readable."); // the full path
+    EXPECT_THAT(crawl.files, ElementsAre("a", "sub/b"));
     EXPECT_EQ(locked->childrenCalls, 0);
     EXPECT_EQ(after->nameCalls, 0);
-}
 
-TEST(FolderCrawlerErrors, ExceptionFromTheTreeEndsTheWalkWithItsMessage)
-{
+    // A second run lists everything again, but keeps the first run's error.
+    locked->readable = true;
+    Crawl const again(crawler);
+    EXPECT_THAT(again.files, ElementsAre("a", "sub/b", "sub/locked/inside", "after"));
+    EXPECT_EQ(again.error, crawl.error);
+
     FakeEntry::Ptr const broken = fakeDir("broken");
     broken->childrenError = "Listing failed: /data/broken";
-    FolderCrawler crawler(fakeDir("/data", {fakeFile("a"), broken, fakeFile("b")}));
-    runToEnd(crawler);
-
-    EXPECT_EQ(crawler.result().errorString.toStdString(), "Listing failed: /data/broken");
-    EXPECT_THAT(files(crawler), ElementsAre("a"));
-}
-
-TEST(FolderCrawlerErrors, SecondRunRebuildsTheListButKeepsTheOldError)
-{
-    FakeEntry::Ptr const locked = fakeDir("locked", {fakeFile("x")});
-    locked->readable = false;
-    FolderCrawler crawler(fakeDir("/data", {fakeFile("a"), locked, fakeFile("b")}));
-    runToEnd(crawler);
-    ASSERT_THAT(files(crawler), ElementsAre("a"));
-
-    locked->readable = true;
-    runToEnd(crawler);
-    EXPECT_THAT(files(crawler), ElementsAre("a", "locked/x", "b"));
-    EXPECT_EQ(crawler.result().errorString.toStdString(),
-              "The specified path: /data/locked is not readable.");
+    FolderCrawler throwing(fakeDir("/data", {fakeFile("a"), broken, fakeFile("b")}));
+    Crawl const thrown(throwing);
+    EXPECT_EQ(thrown.error, "Listing failed: /data/broken");
+    EXPECT_THAT(thrown.files, ElementsAre("a"));
 }
 
 TEST(FolderCrawlerAbort, DestroyingARunningCrawlerWaitsAndStopsAtTheNextEntry)
@@ -186,7 +112,6 @@ TEST(FolderCrawlerAbort, DestroyingARunningCrawlerWaitsAndStopsAtTheNextEntry)
     std::promise<void> release;
     std::shared_future<void> const released = release.get_future().share();
     std::atomic<bool> listingReturned{false};
-
     FakeEntry::Ptr const inside = fakeFile("inside");
     FakeEntry::Ptr const slow = fakeDir("slow", {inside});
     slow->onChildren = [&] {
@@ -208,7 +133,6 @@ TEST(FolderCrawlerAbort, DestroyingARunningCrawlerWaitsAndStopsAtTheNextEntry)
     crawler.reset();
     bool const returnedBeforeDestructorDid = listingReturned;
     releaser.join();
-
     EXPECT_TRUE(returnedBeforeDestructorDid);
     EXPECT_EQ(inside->nameCalls, 0);
     EXPECT_EQ(after->nameCalls, 0);
