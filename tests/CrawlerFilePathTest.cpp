@@ -1,15 +1,79 @@
+// How a path is matched against a pattern list: where the texts are found,
+// where numeric and text values end, and what a file entry keeps.
 #include "filecrawler/CrawlerFilePath.h"
+#include "filecrawler/PathValueScanner.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+
+// The value that starts at `start` of `segment`, or "-" for none.
+std::string valueIn(bool numeric, std::string const& segment, std::size_t start = 2)
+{
+    std::size_t end = 0;
+    bool const found = numeric ? pathvalue::findNumericValueEnd(segment, start, end)
+                               : pathvalue::findStringValueEnd(segment, start, end);
+    return found ? segment.substr(start, end - start) : "-";
+}
+
+TEST(PathValueScanner, NumbersEndWhereTheyCannotGoOn)
+{
+    // Sign, fraction, exponent (Fortran's D too); a trailing point and an
+    // exponent without digits are left out.
+    std::pair<char const*, char const*> const cases[] = {
+        {"x=-4/", "-4"},         {"x=1.5D+3/", "1.5D+3"}, {"x=.5/", ".5"},    {"x=+.5", "+.5"},
+        {"x=-.5e-3x", "-.5e-3"}, {"x=4d2", "4d2"},        {"x=5.e3", "5.e3"}, {"T=300.dat", "300"},
+        {"x=2e/", "2"},          {"x=12e-", "12"},        {"x=3E+", "3"},     {"x=1ee2", "1"},
+        {"x=1.5.6", "1.5"},      {"x=1e5.", "1e5"},       {"x=abc/", "-"},    {"x=+/", "-"},
+        {"x=./", "-"},           {"x=--1", "-"},          {"x=e5", "-"},      {"x=", "-"}};
+    for (auto const& [segment, value] : cases)
+        EXPECT_EQ(valueIn(true, segment), value) << segment;
+    EXPECT_EQ(valueIn(true, std::string("x=12", 3)), "1"); // never past the segment
+    EXPECT_EQ(valueIn(true, "R", 3), "-");
+}
+
+TEST(PathValueScanner, TextsEndAtASeparatorOrAtTheEndWithoutExtensions)
+{
+    // At the end, with the last component's extensions stripped, a text
+    // needs two characters.
+    // clang-format off
+    std::pair<char const*, char const*> const cases[] = {
+        {"x=0.5/out.dat", "0.5"}, {"T=1.5/2.5/out.dat", "1.5"}, {"x=/y", ""}, {"T=a/", "a"}, {"c=a\\b", "a"},
+        {"T=300.dat", "300"}, {"c=case12.2.3", "case12"}, {"T=ab", "ab"}, {"T=5.dat", "-"}, {"T=.dat", "-"},
+        {"T=a", "-"}, {"T=", "-"}};
+    // clang-format on
+    for (auto const& [segment, value] : cases)
+        EXPECT_EQ(valueIn(false, segment), value) << segment;
+    EXPECT_EQ(valueIn(false, "R", 3), "-");
+    std::pair<char const*, std::size_t> const stripped[] = {
+        {"a.tar.gz", 1},  {"dir.d/x", 7}, {"dir.d\\x.y", 7}, {"a/b.", 3}, {"a.b/", 4},
+        {"a/.hidden", 2}, {"a/..", 4},    {"a/...", 4},      {".", 1},    {"", 0}};
+    for (auto const& [text, length] : stripped)
+        EXPECT_EQ(pathvalue::strippedLength(text), length) << text;
+}
+
+TEST(PathValueScanner, EachTextIsSearchedFromOneByteAfterThePreviousHit)
+{
+    auto positions = [](std::string const& path, std::vector<std::string> const& texts) {
+        std::vector<MetadataPattern> patterns;
+        for (std::string const& text : texts)
+            patterns.emplace_back(text, MetadataPattern::Numeric);
+        std::vector<std::size_t> found;
+        std::string out = pathvalue::findPatternPositions(path, patterns, found) ? "" : "missing:";
+        for (std::size_t p : found)
+            out += std::to_string(p) + " ";
+        return out;
+    };
+    EXPECT_EQ(positions("Re=1/Re=2", {"Re=", "Re="}), "0 5 9 ");
+    EXPECT_EQ(positions("aaa", {"aa", "aa"}), "0 1 3 "); // occurrences may overlap
+    EXPECT_EQ(positions("xx=1", {"", "x", ""}), "0 1 2 4 ");
+    EXPECT_EQ(positions("ab", {"b", "", ""}), "missing:1 2 2 ");
+    EXPECT_EQ(positions("a=1/b=2", {"b=", "a="}), "missing:4 7 ");
+}
 
 MetadataPattern numeric(std::string const& text)
 {
@@ -21,99 +85,46 @@ MetadataPattern text(std::string const& text)
     return MetadataPattern(text, MetadataPattern::String);
 }
 
-// Each record as "patternPosition,valuePosition,valueLength,value", after
-// checking that it describes its own path correctly.
-std::vector<std::string> records(CrawlerFilePath const& entry, std::vector<MetadataPattern> const& patterns)
+// Each record as "patternPosition,valuePosition,valueLength,value".
+std::vector<std::string> records(CrawlerFilePath const& entry)
 {
-    std::string const path = entry.filePath();
     std::vector<std::string> out;
-    std::size_t k = 0;
-    for (MetadataInfo const& info : entry.metadataInfoList()) {
-        EXPECT_EQ(info.valuePosition, info.patternPosition + patterns.at(k++).pattern.size());
-        EXPECT_EQ(info.value, path.substr(info.valuePosition, info.valueLength));
+    for (MetadataInfo const& info : entry.metadataInfoList())
         out.push_back(std::to_string(info.patternPosition) + "," + std::to_string(info.valuePosition) + "," +
                       std::to_string(info.valueLength) + "," + info.value);
-    }
     return out;
 }
 
-// The values read from `path`, or "<no match>".
-std::string values(std::string const& path, std::vector<MetadataPattern> const& patterns)
+TEST(CrawlerFilePath, RecordsWhereEachValueWasFound)
 {
-    CrawlerFilePath entry(path);
-    if (!entry.matchMetadataPatterns(patterns))
-        return "<no match>";
-    std::string joined;
-    for (std::string const& value : entry.metadataSValueList())
-        joined += (joined.empty() ? "" : "|") + value;
-    return joined;
-}
-
-TEST(CrawlerFilePathMatch, RecordsPositionsAndValuesInPatternOrder)
-{
-    std::vector<MetadataPattern> const patterns = {numeric("Re="), numeric("Mach=")};
     CrawlerFilePath entry("runs/Re=100/Mach=0.5/out.dat");
-    EXPECT_TRUE(entry.matchMetadataPatterns(patterns));
+    EXPECT_TRUE(entry.matchMetadataPatterns({numeric("Re="), text("Mach=")}));
     EXPECT_TRUE(entry.isIdentified());
-    EXPECT_THAT(records(entry, patterns), ElementsAre("5,8,3,100", "12,17,3,0.5"));
+    EXPECT_THAT(records(entry), ElementsAre("5,8,3,100", "12,17,3,0.5"));
     EXPECT_THAT(entry.metadataSValueList(), ElementsAre("100", "0.5"));
-
-    CrawlerFilePath single("data/Re=100/out");
-    single.matchMetadataPatterns({numeric("Re=")});
-    EXPECT_THAT(records(single, {numeric("Re=")}), ElementsAre("5,8,3,100"));
-}
-
-TEST(CrawlerFilePathMatch, TextAndNumericValuesAtTheEndOfThePath)
-{
-    EXPECT_EQ(values("runs/Re=100/Mach=0.5/out.dat", {numeric("Re="), text("Mach=")}), "100|0.5");
-    EXPECT_EQ(values("runs/T=300.dat", {numeric("T=")}), "300");
-    EXPECT_EQ(values("runs/T=300.dat", {text("T=")}), "300");
-    // Only one character would be left after stripping: not a text value.
-    EXPECT_EQ(values("runs/T=5.dat", {text("T=")}), "<no match>");
-    EXPECT_EQ(values("runs/T=5.dat", {numeric("T=")}), "5");
-    EXPECT_EQ(values("x=-1.5D+3/x", {numeric("x=")}), "-1.5D+3");
-    EXPECT_EQ(values("x= 5/x", {numeric("x=")}), "<no match>"); // nothing is skipped
-    EXPECT_EQ(values("runs/T=12", {text("T=")}), "12");
-    EXPECT_EQ(values("runs/T=1", {text("T=")}), "<no match>");
-    // Dots survive when a separator ends the value; the last component loses
-    // everything from its first dot.
-    EXPECT_EQ(values("c=1.5/out", {text("c=")}), "1.5");
-    EXPECT_EQ(values("run/case12.2.3", {text("case")}), "12");
-    EXPECT_EQ(values("run\\x=ab\\out", {text("x=")}), "ab");
+    EXPECT_EQ(CrawlerFilePath("Re=1/mesh.msh").type(), AuxFileInfoInterface::Mesh);
 
     CrawlerFilePath empty("runs/x=/y");
     EXPECT_TRUE(empty.matchMetadataPatterns({text("x=")}));
-    EXPECT_THAT(records(empty, {text("x=")}), ElementsAre("5,7,0,"));
+    EXPECT_THAT(records(empty), ElementsAre("5,7,0,"));
+    // Each value ends where the next text begins; a text found inside the
+    // one before leaves no room for its value.
+    CrawlerFilePath adjacent("a=12b=xy/c");
+    EXPECT_TRUE(adjacent.matchMetadataPatterns({numeric("a="), text("b=")}));
+    EXPECT_THAT(adjacent.metadataSValueList(), ElementsAre("12", "xy"));
+    EXPECT_FALSE(CrawlerFilePath("Re=1/e=2").matchMetadataPatterns({numeric("Re="), numeric("e=")}));
+    EXPECT_FALSE(CrawlerFilePath("Re=ab/e=2").matchMetadataPatterns({text("Re="), numeric("e=")}));
 }
 
-TEST(CrawlerFilePathMatch, EachValueEndsWhereTheNextPatternBegins)
-{
-    EXPECT_EQ(values("a=12b=3", {numeric("a="), numeric("b=")}), "12|3");
-    EXPECT_EQ(values("a=xyb=3", {text("a="), numeric("b=")}), "xy|3");
-    // The same text twice: the second search starts one byte after the first hit.
-    EXPECT_EQ(values("x1x2", {numeric("x"), numeric("x")}), "1|2");
-    // A later text found inside the earlier one leaves no room for its value.
-    EXPECT_EQ(values("Re=1/e=2", {numeric("Re="), numeric("e=")}), "<no match>");
-    EXPECT_EQ(values("Re=ab/e=2", {text("Re="), numeric("e=")}), "<no match>");
-}
-
-TEST(CrawlerFilePathMatch, OnlyTheFirstOccurrenceInOrderIsUsed)
-{
-    EXPECT_EQ(values("a=1/b=2", {numeric("b="), numeric("a=")}), "<no match>");
-    EXPECT_EQ(values("Re=base/run/Re=5/out", {numeric("Re=")}), "<no match>");
-    EXPECT_EQ(values("Re=", {numeric("Re="), numeric("Re=")}), "<no match>");
-}
-
-TEST(CrawlerFilePathMatch, FailureKeepsEarlierRecordsAndTheLastGoodValues)
+TEST(CrawlerFilePath, FailureKeepsEarlierRecordsAndTheLastGoodValues)
 {
     std::vector<MetadataPattern> const patterns = {numeric("Re="), numeric("Mach=")};
     CrawlerFilePath entry("Re=1/Mach=x/out");
     EXPECT_FALSE(entry.matchMetadataPatterns(patterns));
     EXPECT_FALSE(entry.isIdentified());
-    EXPECT_THAT(records(entry, patterns), ElementsAre("0,3,1,1"));
+    EXPECT_THAT(records(entry), ElementsAre("0,3,1,1"));
     EXPECT_THAT(entry.metadataSValueList(), IsEmpty());
-
-    // A pattern text that is missing altogether extracts nothing.
+    // A text missing altogether: no value is read.
     CrawlerFilePath partial("Re=1/out");
     EXPECT_FALSE(partial.matchMetadataPatterns(patterns));
     EXPECT_THAT(partial.metadataInfoList(), IsEmpty());
@@ -121,37 +132,15 @@ TEST(CrawlerFilePathMatch, FailureKeepsEarlierRecordsAndTheLastGoodValues)
     CrawlerFilePath good("Re=1/Mach=2/out");
     ASSERT_TRUE(good.matchMetadataPatterns(patterns));
     good.setCaseIndex(4);
+    EXPECT_FALSE(good.matchMetadataPatterns({})); // changes nothing
+    EXPECT_TRUE(good.isIdentified());
+    EXPECT_EQ(good.metadataInfoList().size(), 2u);
     good.clearMetadataInfoList();
     EXPECT_THAT(good.metadataInfoList(), IsEmpty());
-    EXPECT_TRUE(good.isIdentified());
     EXPECT_FALSE(good.matchMetadataPatterns({numeric("Mach="), numeric("Re=")}));
     EXPECT_FALSE(good.isIdentified());
     EXPECT_THAT(good.metadataSValueList(), ElementsAre("1", "2"));
     EXPECT_EQ(good.caseIndex(), 4u);
-}
-
-TEST(CrawlerFilePathMatch, EmptyPatternListChangesNothing)
-{
-    CrawlerFilePath entry("Re=1/out");
-    ASSERT_TRUE(entry.matchMetadataPatterns({numeric("Re=")}));
-    EXPECT_FALSE(entry.matchMetadataPatterns({}));
-    EXPECT_TRUE(entry.isIdentified());
-    EXPECT_THAT(entry.metadataSValueList(), ElementsAre("1"));
-    EXPECT_EQ(entry.metadataInfoList().size(), 1u);
-}
-
-TEST(CrawlerFilePathEntry, AnswersAsAnAuxFile)
-{
-    std::vector<std::string> const paths = {"Re=1/mesh.msh", "Re=1/Solution.VTU", "a/b", "x\xff.dat"};
-    for (std::string const& path : paths) {
-        CrawlerFilePath entry(path);
-        EXPECT_EQ(entry.filePath(), path);
-        EXPECT_EQ(entry.description(), "");
-        EXPECT_EQ(entry.type(), auxFileType(path));
-        EXPECT_EQ(entry.caseIndex(), 0u);
-        EXPECT_FALSE(entry.isIdentified());
-    }
-    EXPECT_EQ(CrawlerFilePath("Re=1/mesh.msh").type(), AuxFileInfoInterface::Mesh);
 }
 
 } // namespace

@@ -3,15 +3,14 @@
 // (LiteralParser.h, std::stable_sort) on generated inputs: random paths full
 // of pattern texts, separators, dots and signs, random pattern lists, and
 // random sequences of the operations a host may call.
+#include "FakeFileTree.h"
 #include "LiteralParser.h"
 
 #include "filecrawler/CrawlerBasicImporterParser.h"
 #include "filecrawler/CrawlerFilePath.h"
 #include "filecrawler/MetadataFileCrawler.h"
 #include "filecrawler/PathOrder.h"
-#include "host/LocalFileInfo.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,9 +29,9 @@ public:
 
     std::string path()
     {
-        static char const* const pieces[] = {"Re=", "x=", "Mach=", "=", "100", "-2", "+.5", "3.", "1e5", "2E",
-                                             "0.25", "a", "b.c", ".dat", ".", "..", "/", "/", "/", "\\",
-                                             "model=kE", "x=y", "_", "-", "Re=1", "\xff"};
+        static char const* const pieces[] = {
+            "Re=",  "x=", "Mach=", "=", "100", "-2", "+.5", "3.",       "1e5", "2E", "0.25", "a",    "b.c",
+            ".dat", ".",  "..",    "/", "/",   "/",  "\\",  "model=kE", "x=y", "_",  "-",    "Re=1", "\xff"};
         std::string text;
         std::size_t const count = 1 + below(9);
         for (std::size_t i = 0; i < count; ++i)
@@ -90,6 +89,13 @@ std::string joined(std::vector<std::string> const& values)
     return text;
 }
 
+// An entry's answers, as one text.
+template <typename Entry> std::string answers(Entry const& entry)
+{
+    return std::to_string(entry.isIdentified()) + " " + std::to_string(entry.caseIndex()) + " " +
+           describe(entry.metadataInfoList()) + " " + joined(entry.metadataSValueList());
+}
+
 TEST(EntryEquivalence, RecordsValuesAndFlagsFollowTheLiteralEntry)
 {
     Generator generate(7);
@@ -98,25 +104,19 @@ TEST(EntryEquivalence, RecordsValuesAndFlagsFollowTheLiteralEntry)
         CrawlerFilePath entry(path);
         literal::FilePath reference(path);
         for (int step = 0; step < 6; ++step) {
-            switch (generate.below(5)) {
-            case 0:
+            std::size_t const choice = generate.below(5);
+            if (choice == 0) {
                 entry.clearMetadataInfoList();
                 reference.clearMetadataInfoList();
-                break;
-            case 1:
+            } else if (choice == 1) {
                 entry.setCaseIndex(step);
                 reference.setCaseIndex(step);
-                break;
-            default: {
+            } else {
                 std::vector<MetadataPattern> const patterns = generate.patterns();
                 ASSERT_EQ(entry.matchMetadataPatterns(patterns), reference.matchMetadataPatterns(patterns))
                     << path;
             }
-            }
-            ASSERT_EQ(entry.isIdentified(), reference.isIdentified()) << path;
-            ASSERT_EQ(entry.caseIndex(), reference.caseIndex()) << path;
-            ASSERT_EQ(describe(entry.metadataInfoList()), describe(reference.metadataInfoList())) << path;
-            ASSERT_EQ(joined(entry.metadataSValueList()), joined(reference.metadataSValueList())) << path;
+            ASSERT_EQ(answers(entry), answers(reference)) << path;
         }
     }
 }
@@ -131,44 +131,34 @@ TEST(EntryEquivalence, PatternListsTooLongForTheCompactFormAreKeptLiterally)
     literal::FilePath reference(path);
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(entry.matchMetadataPatterns(patterns), reference.matchMetadataPatterns(patterns));
-        ASSERT_EQ(describe(entry.metadataInfoList()), describe(reference.metadataInfoList()));
-        ASSERT_EQ(joined(entry.metadataSValueList()), joined(reference.metadataSValueList()));
+        ASSERT_EQ(answers(entry), answers(reference));
         entry.clearMetadataInfoList();
         reference.clearMetadataInfoList();
     }
 }
 
-// Everything a host can ask of the parser, as one text.
-std::string state(CrawlerImporterParserInterface const& parser, std::size_t patternCount,
-                  std::vector<std::string> const& probes)
+std::vector<std::string> valuesOf(boost::shared_ptr<AuxFileInfoInterface> const& entry)
 {
-    std::string text = "cases:";
-    for (std::size_t c = 0; c < parser.numDefinedCases(); ++c)
-        for (std::size_t k = 0; k < patternCount; ++k)
-            text += parser.caseMetadataSValue(c, k) + (k + 1 == patternCount ? ";" : "|");
-    text += "\nentries:";
-    for (auto const& entry : parser.crawlerFilePathList()) {
-        text += entry->filePath() + (entry->isIdentified() ? "+" : "-") + std::to_string(entry->caseIndex());
-        auto const& own = dynamic_cast<CrawlerFilePath const&>(*entry);
-        text += "[" + joined(own.metadataSValueList()) + "];";
-    }
-    text += "\nrecords:";
-    for (std::string const& path : probes)
-        text += describe(parser.metadataInfoList(path)) + "/";
-    return text;
+    return dynamic_cast<CrawlerFilePath const&>(*entry).metadataSValueList();
 }
 
-std::string state(literal::Parser const& parser, std::size_t patternCount, std::vector<std::string> const& probes)
+std::vector<std::string> valuesOf(literal::Parser::Entry const& entry)
+{
+    return entry->metadataSValueList();
+}
+
+// Everything a host can ask of the parser, as one text.
+template <typename Parser>
+std::string state(Parser const& parser, std::size_t patternCount, std::vector<std::string> const& probes)
 {
     std::string text = "cases:";
     for (std::size_t c = 0; c < parser.numDefinedCases(); ++c)
         for (std::size_t k = 0; k < patternCount; ++k)
             text += parser.caseMetadataSValue(c, k) + (k + 1 == patternCount ? ";" : "|");
     text += "\nentries:";
-    for (auto const& entry : parser.crawlerFilePathList()) {
-        text += entry->filePath() + (entry->isIdentified() ? "+" : "-") + std::to_string(entry->caseIndex());
-        text += "[" + joined(entry->metadataSValueList()) + "];";
-    }
+    for (auto const& entry : parser.crawlerFilePathList())
+        text += entry->filePath() + (entry->isIdentified() ? "+" : "-") + std::to_string(entry->caseIndex()) +
+                "[" + joined(valuesOf(entry)) + "];";
     text += "\nrecords:";
     for (std::string const& path : probes)
         text += describe(parser.metadataInfoList(path)) + "/";
@@ -177,8 +167,6 @@ std::string state(literal::Parser const& parser, std::size_t patternCount, std::
 
 TEST(ParserEquivalence, EveryAnswerFollowsTheLiteralParser)
 {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
     Generator generate(11);
     for (int round = 0; round < 300; ++round) {
         // Paths reach the parser one by one, or as a crawl result through
@@ -192,13 +180,14 @@ TEST(ParserEquivalence, EveryAnswerFollowsTheLiteralParser)
         for (int step = 0; step < 8; ++step) {
             std::size_t const choice = generate.below(6);
             if (choice <= 1) {
-                std::vector<std::string> const paths = generate.paths(generate.below(40), generate.below(3) == 0);
+                std::vector<std::string> const paths =
+                    generate.paths(generate.below(40), generate.below(3) == 0);
                 if (choice == 0) {
                     for (std::string const& path : paths)
                         parser.appendRawFilePath(path);
                 } else {
                     FolderCrawler::Result result;
-                    result.folder = LocalFileInfo::create(folder.path().toStdString());
+                    result.folder = fakeDir("/study");
                     result.files.assign(paths.begin(), paths.end());
                     if (generate.below(2) == 0)
                         importer.setCrawlResult(result);
@@ -229,8 +218,8 @@ TEST(ParserEquivalence, LongListsFollowTheLiteralParser)
     Generator generate(5);
     std::vector<std::string> paths;
     for (std::size_t i = 0; i < 150000; ++i)
-        paths.push_back("Re=" + std::to_string(generate.below(40)) + "/x=" + std::to_string(generate.below(30)) +
-                        "/" + generate.path());
+        paths.push_back("Re=" + std::to_string(generate.below(40)) +
+                        "/x=" + std::to_string(generate.below(30)) + "/" + generate.path());
     CrawlerBasicImporterParser parser;
     literal::Parser reference;
     for (std::string const& path : paths) {
