@@ -1,20 +1,16 @@
 #include "filecrawler/MetadataFileCrawler.h"
 #include "FakeFileTree.h"
 #include "filecrawler/CrawlerBasicImporterParser.h"
-#include "host/ExceptionBase.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <vtkStringArray.h>
 #include <vtkTable.h>
-#include <vtkVariant.h>
 #include <vtkVariantArray.h>
 
 #include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -25,21 +21,7 @@ using ::testing::IsEmpty;
 using ::testing::NiceMock;
 using ::testing::Return;
 
-class MockFileInfo : public FileInfoInterface {
-public:
-    MOCK_METHOD(bool, isDirectory, (), (const, override));
-    MOCK_METHOD(bool, isReadable, (), (const, override));
-    MOCK_METHOD(bool, isWritable, (), (const, override));
-    MOCK_METHOD(bool, isFile, (), (const, override));
-    MOCK_METHOD(bool, exists, (), (const, override));
-    MOCK_METHOD(bool, isSymLink, (), (const, override));
-    MOCK_METHOD(std::string, path, (), (const, override));
-    MOCK_METHOD(std::string, name, (), (const, override));
-    MOCK_METHOD(std::uint64_t, size, (), (const, override));
-    MOCK_METHOD(std::vector<boost::shared_ptr<FileInfoInterface const>>, children, (std::string const&),
-                (const, override));
-};
-
+// A parser of another kind than the library's own.
 class MockParser : public CrawlerImporterParserInterface {
 public:
     MOCK_METHOD(void, appendRawFilePath, (std::string const&), (override));
@@ -52,7 +34,7 @@ public:
                 (const, override));
 };
 
-// Records what extract() delivers and in which order.
+// Records what extract() delivers, and in which order.
 class RecordingContext : public ImportLoadContextInterface {
 public:
     void setCaseTable(vtkSmartPointer<vtkTable> t) override
@@ -71,142 +53,69 @@ public:
     boost::shared_ptr<AuxFileCollectionInterface> collection;
 };
 
-class EmptyCollection : public AuxFileCollectionInterface {
-public:
-    bool isEmpty() const override { return true; }
-    std::set<std::string> tags() const override { return {}; }
-    std::vector<std::string> auxFilePaths(std::size_t, std::string const&) const override { return {}; }
-    std::size_t caseCount() const override { return 0; }
-};
-
-FolderCrawler::Result crawlResult(FakeEntry::Ptr const& folder, std::list<std::string> files)
+FolderCrawler::Result crawlResult(boost::shared_ptr<FileInfoInterface const> folder,
+                                  std::list<std::string> files)
 {
     FolderCrawler::Result result;
-    result.folder = folder;
+    result.folder = std::move(folder);
     result.files = std::move(files);
     return result;
 }
 
-std::string thrownMessage(std::function<void()> const& action)
+// Throwing the host's exception with `message`.
+testing::Matcher<std::function<void()>> fails(std::string const& message)
 {
-    try {
-        action();
-    } catch (norvale::ExceptionBase const& error) {
-        return error.what();
-    }
-    return "<nothing thrown>";
+    return testing::ThrowsMessage<norvale::ExceptionBase>(message);
 }
 
-// Column names of a table, in order.
-std::vector<std::string> columnNames(vtkTable* table)
+// Each entry as "path:caseIndex".
+std::vector<std::string> cases(std::vector<boost::shared_ptr<AuxFileInfoInterface>> const& entries)
 {
-    std::vector<std::string> names;
-    for (vtkIdType k = 0; k < table->GetNumberOfColumns(); ++k)
-        names.push_back(table->GetColumnName(k));
-    return names;
+    std::vector<std::string> out;
+    for (auto const& entry : entries)
+        out.push_back(entry->filePath() + ":" + std::to_string(entry->caseIndex()));
+    return out;
 }
 
-// A cell as "text" for string columns and "variant:text" for variant columns,
-// after checking that variants hold strings, never converted numbers.
-std::string cell(vtkTable* table, vtkIdType row, vtkIdType column)
-{
-    vtkAbstractArray* const array = table->GetColumn(column);
-    if (auto* strings = vtkStringArray::SafeDownCast(array))
-        return strings->GetValue(row);
-    auto* const variants = vtkVariantArray::SafeDownCast(array);
-    if (variants == nullptr)
-        return "<other column type>";
-    vtkVariant const value = variants->GetValue(row);
-    EXPECT_EQ(value.GetType(), VTK_STRING);
-    return "variant:" + value.ToString();
-}
+MetadataPattern const X("x=", MetadataPattern::Numeric);
 
-// An importer whose parser serves fixed case values, one row per case.
-struct ImporterWithCases {
-    explicit ImporterWithCases(std::vector<std::vector<std::string>> values)
-    {
-        auto mock = std::make_unique<NiceMock<MockParser>>();
-        ON_CALL(*mock, numDefinedCases()).WillByDefault(Return(values.size()));
-        ON_CALL(*mock, caseMetadataSValue(_, _)).WillByDefault([values](std::size_t c, std::size_t k) {
-            return values.at(c).at(k);
-        });
-        importer = std::make_unique<MetadataFileCrawler>(std::move(mock));
-        importer->setCrawlResult(crawlResult(fakeDir("/study"), {}));
-    }
-
-    vtkTable* extract(std::vector<MetadataPattern> const& patterns)
-    {
-        importer->setMetadataPatternList(patterns);
-        importer->extract(context);
-        return context.table;
-    }
-
-    std::unique_ptr<MetadataFileCrawler> importer;
-    RecordingContext context;
-};
-
-TEST(ImporterChecks, ExtractBeforeAnyCrawlResultDeliversNothing)
+TEST(ImporterCrawlResult, FolderIsCheckedForExistenceThenDirectoryThenReadability)
 {
     MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
     RecordingContext context;
-    EXPECT_EQ(thrownMessage([&] { importer.extract(context); }), "Folder name not specified.");
+    EXPECT_THAT([&] { importer.extract(context); }, fails("Folder name not specified."));
     EXPECT_THAT(context.calls, IsEmpty());
-    EXPECT_FALSE(importer.folder());
-    EXPECT_THAT(importer.files(), IsEmpty());
-}
+    EXPECT_THAT([&] { importer.setCrawlResult(FolderCrawler::Result()); },
+                fails("Folder name not specified."));
 
-TEST(ImporterChecks, FolderIsCheckedForExistenceThenDirectoryThenReadability)
-{
-    struct Check {
+    FakeEntry::Ptr const earlier = fakeDir("/study/earlier");
+    importer.setCrawlResult(crawlResult(earlier, {"x=1/kept"}));
+    struct {
         bool exists, isDirectory, isReadable;
         std::string message;
     } const checks[] = {
         {false, false, false, "The specified folder: /study/old does not exist."},
-        {true, false, true, "The specified path: /study/old must be a directory."},
+        {true, false, false, "The specified path: /study/old must be a directory."},
         {true, true, false, "The specified path: /study/old is not readable."},
     };
-    for (Check const& check : checks) {
-        auto parser = std::make_unique<MockParser>();
-        EXPECT_CALL(*parser, appendRawFilePath(_)).Times(0);
-        EXPECT_CALL(*parser, appendRawFilePath("kept"));
-        MetadataFileCrawler importer(std::move(parser));
-        FakeEntry::Ptr const earlier = fakeDir("/study/earlier");
-        importer.setCrawlResult(crawlResult(earlier, {"kept"}));
-
-        auto folder = boost::make_shared<NiceMock<MockFileInfo>>();
-        ON_CALL(*folder, path()).WillByDefault(Return("/study/old"));
-        {
-            InSequence order;
-            EXPECT_CALL(*folder, exists()).WillOnce(Return(check.exists));
-            if (check.exists)
-                EXPECT_CALL(*folder, isDirectory()).WillOnce(Return(check.isDirectory));
-            if (check.exists && check.isDirectory)
-                EXPECT_CALL(*folder, isReadable()).WillOnce(Return(check.isReadable));
-        }
-        if (!check.exists)
-            EXPECT_CALL(*folder, isDirectory()).Times(0);
-        if (!check.exists || !check.isDirectory)
-            EXPECT_CALL(*folder, isReadable()).Times(0);
-
-        FolderCrawler::Result result;
-        result.folder = folder;
-        result.files = {"a", "b"};
-        EXPECT_EQ(thrownMessage([&] { importer.setCrawlResult(result); }), check.message);
-        // The earlier result stays in force and the parser got nothing.
-        EXPECT_EQ(importer.folder(), earlier);
-        EXPECT_THAT(importer.files(), ElementsAre("kept"));
+    for (auto const& check : checks) {
+        FakeEntry::Ptr const folder = fakeDir("/study/old");
+        folder->present = check.exists;
+        folder->directory = check.isDirectory;
+        folder->readable = check.isReadable;
+        FolderCrawler::Result result = crawlResult(folder, {"x=2/lost"});
+        EXPECT_THAT([&] { importer.setCrawlResult(result); }, fails(check.message));
+        EXPECT_THAT([&] { importer.setCrawlResult(std::move(result)); }, fails(check.message));
+        EXPECT_THAT(result.files, ElementsAre("x=2/lost")); // not taken
     }
+    // The earlier result stays in force, and the parser got nothing else.
+    EXPECT_EQ(importer.folder(), earlier);
+    EXPECT_THAT(importer.files(), ElementsAre("x=1/kept"));
+    importer.setMetadataPatternList({X});
+    EXPECT_THAT(cases(importer.identifiedAuxFiles()), ElementsAre("x=1/kept:0"));
 }
 
-TEST(ImporterChecks, NullFolderIsRefused)
-{
-    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
-    EXPECT_EQ(thrownMessage([&] { importer.setCrawlResult(FolderCrawler::Result()); }),
-              "Folder name not specified.");
-    EXPECT_FALSE(importer.folder());
-}
-
-TEST(ImporterCrawlResult, PartialResultIsAcceptedAndHandedOverInListOrder)
+TEST(ImporterCrawlResult, AnotherParserGetsEveryPathInListOrder)
 {
     auto parser = std::make_unique<MockParser>();
     {
@@ -217,51 +126,63 @@ TEST(ImporterCrawlResult, PartialResultIsAcceptedAndHandedOverInListOrder)
     }
     EXPECT_CALL(*parser, clearFilePaths()).Times(0);
     MetadataFileCrawler importer(std::move(parser));
-
+    // A partial result is accepted like any other.
     FolderCrawler::Result result = crawlResult(fakeDir("/study"), {"z/1", "a/2", "a/2"});
     result.errorString = "The specified path: /study/b is not readable.";
     importer.setCrawlResult(result);
     EXPECT_THAT(importer.files(), ElementsAre("z/1", "a/2", "a/2"));
 }
 
-TEST(ImporterCrawlResult, SecondResultReplacesTheFirstButThePathsAddUp)
+// The library's parser refers to the paths of the stored result rather than
+// copying them: they must stay valid as long as the entries live.
+TEST(ImporterCrawlResult, ResultsReplaceEachOtherButThePathsAddUpAndOutliveTheImporter)
 {
-    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
-    FakeEntry::Ptr const second = fakeDir("/second");
-    importer.setCrawlResult(crawlResult(fakeDir("/first"), {"x=1/a"}));
-    importer.setCrawlResult(crawlResult(second, {"x=2/a"}));
+    auto importer = std::make_unique<MetadataFileCrawler>(std::make_unique<CrawlerBasicImporterParser>());
+    importer->setCrawlResult(crawlResult(fakeDir("/study"), {"x=2/a", "x=1/a"})); // taken over
+    EXPECT_THAT(importer->files(), ElementsAre("x=2/a", "x=1/a"));
+    EXPECT_FALSE(importer->hasCases()); // cases wait for a pattern list
+    importer->setMetadataPatternList({X});
+    auto const held = importer->identifiedAuxFiles();
 
-    EXPECT_EQ(importer.folder(), second);
-    EXPECT_THAT(importer.files(), ElementsAre("x=2/a"));
-    EXPECT_FALSE(importer.hasCases()); // cases wait for a pattern list
-    importer.setMetadataPatternList({MetadataPattern("x=", MetadataPattern::Numeric)});
-    EXPECT_EQ(importer.identifiedAuxFiles().size(), 2u);
+    FolderCrawler::Result second = crawlResult(fakeDir("/second"), {"x=3/c"});
+    importer->setCrawlResult(second);
+    second.files.clear();
+    importer->setMetadataPatternList({X});
+    EXPECT_EQ(importer->folder()->path(), "/second");
+    EXPECT_THAT(importer->files(), ElementsAre("x=3/c"));
+    EXPECT_THAT(cases(importer->identifiedAuxFiles()), ElementsAre("x=1/a:0", "x=2/a:1", "x=3/c:2"));
+    importer.reset();
+    EXPECT_THAT(cases(held), ElementsAre("x=1/a:0", "x=2/a:1"));
 }
 
-TEST(ImporterExtract, DeliversTheCaseTableThenTheCollection)
+// A cell as "text" for string columns and "variant:text" for variant ones,
+// after checking that variants hold texts, never converted numbers.
+std::string cell(vtkTable* table, vtkIdType row, vtkIdType column)
+{
+    if (auto* strings = vtkStringArray::SafeDownCast(table->GetColumn(column)))
+        return strings->GetValue(row);
+    auto* const variants = vtkVariantArray::SafeDownCast(table->GetColumn(column));
+    if (variants == nullptr)
+        return "<other column type>";
+    EXPECT_EQ(variants->GetValue(row).GetType(), VTK_STRING);
+    return "variant:" + variants->GetValue(row).ToString();
+}
+
+class EmptyCollection : public AuxFileCollectionInterface {
+public:
+    bool isEmpty() const override { return true; }
+    std::set<std::string> tags() const override { return {}; }
+    std::vector<std::string> auxFilePaths(std::size_t, std::string const&) const override { return {}; }
+    std::size_t caseCount() const override { return 0; }
+};
+
+TEST(ImporterExtract, DeliversANewCaseTableThenTheCollection)
 {
     MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
-    importer.setCrawlResult(crawlResult(
-        fakeDir("/study"),
-        {"Re=200/Mach=0.3/model=kOmega/sol.vtu", "notes.txt", "Re=100/Mach=0.3/model=kEpsilon/sol.vtu",
-         "Re=100/Mach=0.3/model=kEpsilon/mesh.msh", "Re=1.5D+3/Mach=.5e1/model=x.y/sol.vtu"}));
-    std::vector<MetadataPattern> const patterns = {MetadataPattern("Re=", MetadataPattern::Numeric),
-                                                   MetadataPattern("Mach=", MetadataPattern::Numeric),
-                                                   MetadataPattern("model=", MetadataPattern::String)};
-    importer.setMetadataPatternList(patterns);
-    ASSERT_TRUE(importer.hasCases());
-
-    std::vector<std::string> identified;
-    for (auto const& file : importer.identifiedAuxFiles())
-        identified.push_back(std::to_string(file->caseIndex()) + " " + file->filePath());
-    EXPECT_THAT(identified, ElementsAre("0 Re=1.5D+3/Mach=.5e1/model=x.y/sol.vtu",
-                                        "1 Re=100/Mach=0.3/model=kEpsilon/mesh.msh",
-                                        "1 Re=100/Mach=0.3/model=kEpsilon/sol.vtu",
-                                        "2 Re=200/Mach=0.3/model=kOmega/sol.vtu"));
-    std::vector<MetadataInfo> const infos = importer.metadataInfoList("Re=200/Mach=0.3/model=kOmega/sol.vtu");
-    ASSERT_EQ(infos.size(), 3u);
-    EXPECT_EQ(infos[2].value, "kOmega");
-
+    importer.setCrawlResult(crawlResult(fakeDir("/study"), {"Re=200/model=kOmega/a", "notes.txt",
+                                                            "Re=100/model=kEps/a", "Re=1.5D+3/model=x.y/a"}));
+    importer.setMetadataPatternList({MetadataPattern("Re=", MetadataPattern::Numeric),
+                                     MetadataPattern("model=", MetadataPattern::String)});
     RecordingContext context;
     importer.extract(context);
     EXPECT_THAT(context.calls, ElementsAre("table", "collection"));
@@ -269,43 +190,48 @@ TEST(ImporterExtract, DeliversTheCaseTableThenTheCollection)
     vtkTable* const table = context.table;
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->GetReferenceCount(), 1); // only the context holds it now
-    EXPECT_THAT(columnNames(table), ElementsAre("Re=", "Mach=", "model="));
+    ASSERT_EQ(table->GetNumberOfColumns(), 2);
+    EXPECT_STREQ(table->GetColumnName(0), "Re=");
+    EXPECT_STREQ(table->GetColumnName(1), "model=");
     ASSERT_EQ(table->GetNumberOfRows(), 3);
-    for (vtkIdType k = 0; k < 3; ++k) {
-        EXPECT_EQ(table->GetColumn(k)->GetNumberOfComponents(), 1);
-        EXPECT_EQ(table->GetColumn(k)->GetNumberOfTuples(), 3);
-    }
+    EXPECT_EQ(table->GetColumn(1)->GetNumberOfComponents(), 1);
     // A Fortran exponent is a path value but not a number: "NULL" in the table.
     EXPECT_EQ(cell(table, 0, 0), "variant:NULL");
-    EXPECT_EQ(cell(table, 0, 1), "variant:.5e1");
-    EXPECT_EQ(cell(table, 0, 2), "x.y");
+    EXPECT_EQ(cell(table, 0, 1), "x.y");
     EXPECT_EQ(cell(table, 1, 0), "variant:100");
-    EXPECT_EQ(cell(table, 2, 1), "variant:0.3");
-    EXPECT_EQ(cell(table, 2, 2), "kOmega");
+    EXPECT_EQ(cell(table, 2, 1), "kOmega");
 
-    // Each extract builds a new table and passes the collection last given.
     auto const collection = boost::make_shared<EmptyCollection>();
     importer.setAuxFilesToLoad(collection);
     RecordingContext again;
     importer.extract(again);
     EXPECT_NE(again.table.Get(), table);
     EXPECT_EQ(again.collection, collection);
+
+    // No case: an empty table all the same.
+    importer.setMetadataPatternList({MetadataPattern("Mach=", MetadataPattern::Numeric)});
+    EXPECT_FALSE(importer.hasCases());
+    RecordingContext none;
+    importer.extract(none);
+    ASSERT_NE(none.table, nullptr);
+    EXPECT_EQ(none.table->GetNumberOfColumns() + none.table->GetNumberOfRows(), 0);
 }
 
-TEST(ImporterExtract, NoCasesGiveAnEmptyTableAllTheSame)
+// The table of an importer whose parser serves fixed case values.
+vtkSmartPointer<vtkTable> tableOf(std::vector<MetadataPattern> const& patterns,
+                                  std::vector<std::vector<std::string>> const& values)
 {
-    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
-    importer.setCrawlResult(crawlResult(fakeDir("/study"), {"a/b", "c"}));
-    importer.setMetadataPatternList({MetadataPattern("Re=", MetadataPattern::Numeric)});
-    EXPECT_FALSE(importer.hasCases());
-    EXPECT_THAT(importer.identifiedAuxFiles(), IsEmpty());
-
+    auto parser = std::make_unique<NiceMock<MockParser>>();
+    ON_CALL(*parser, numDefinedCases()).WillByDefault(Return(values.size()));
+    ON_CALL(*parser, caseMetadataSValue(_, _)).WillByDefault([values](std::size_t c, std::size_t k) {
+        return values.at(c).at(k);
+    });
+    MetadataFileCrawler importer(std::move(parser));
+    importer.setCrawlResult(crawlResult(fakeDir("/study"), {}));
+    importer.setMetadataPatternList(patterns);
     RecordingContext context;
     importer.extract(context);
-    EXPECT_THAT(context.calls, ElementsAre("table", "collection"));
-    ASSERT_NE(context.table, nullptr);
-    EXPECT_EQ(context.table->GetNumberOfColumns(), 0);
-    EXPECT_EQ(context.table->GetNumberOfRows(), 0);
+    return context.table;
 }
 
 TEST(CaseTable, RepeatedColumnNamesGetCounters)
@@ -314,8 +240,11 @@ TEST(CaseTable, RepeatedColumnNamesGetCounters)
         std::vector<MetadataPattern> patterns;
         for (std::string const& text : texts)
             patterns.emplace_back(text, MetadataPattern::String);
-        ImporterWithCases importer({std::vector<std::string>(texts.size(), "v")});
-        return columnNames(importer.extract(patterns));
+        vtkSmartPointer<vtkTable> const table = tableOf(patterns, {std::vector<std::string>(texts.size())});
+        std::vector<std::string> out;
+        for (vtkIdType k = 0; k < table->GetNumberOfColumns(); ++k)
+            out.push_back(table->GetColumnName(k));
+        return out;
     };
     EXPECT_THAT(names({"Re", "Re", "Re"}), ElementsAre("Re", "Re(2)", "Re(3)"));
     EXPECT_THAT(names({"A", "A(2)", "A"}), ElementsAre("A", "A(2)", "A(3)"));
@@ -325,30 +254,20 @@ TEST(CaseTable, RepeatedColumnNamesGetCounters)
 
 TEST(CaseTable, NumericTextsStayTextsAndNonNumbersBecomeNull)
 {
-    std::vector<std::string> const numericTexts = {"1.5e3", "-4", ".5", "", "12e", "-", "1,5", "0x10", "5 "};
+    std::vector<std::string> const texts = {"1.5e3", "-4", ".5", "", "12e", "-", "1,5", "0x10", "5 "};
     std::vector<std::vector<std::string>> rows;
-    for (std::string const& text : numericTexts)
+    for (std::string const& text : texts)
         rows.push_back({text, text, text});
-    ImporterWithCases importer(rows);
-    vtkTable* const table = importer.extract(
+    vtkSmartPointer<vtkTable> const table = tableOf(
         {MetadataPattern("n", MetadataPattern::Numeric), MetadataPattern("s", MetadataPattern::String),
-         MetadataPattern("o", static_cast<MetadataPattern::ValueType>(7))});
-
-    std::vector<std::string> numeric, strings, other;
+         MetadataPattern("o", static_cast<MetadataPattern::ValueType>(7))},
+        rows);
     for (vtkIdType row = 0; row < table->GetNumberOfRows(); ++row) {
-        numeric.push_back(cell(table, row, 0));
-        strings.push_back(cell(table, row, 1));
-        other.push_back(cell(table, row, 2));
+        std::string const& text = texts[static_cast<std::size_t>(row)];
+        EXPECT_EQ(cell(table, row, 0), "variant:" + (row < 3 ? text : "NULL"));
+        EXPECT_EQ(cell(table, row, 1), text); // any other column keeps its texts
+        EXPECT_EQ(cell(table, row, 2), "variant:" + text);
     }
-    EXPECT_THAT(numeric,
-                ElementsAre("variant:1.5e3", "variant:-4", "variant:.5", "variant:NULL", "variant:NULL",
-                            "variant:NULL", "variant:NULL", "variant:NULL", "variant:NULL"));
-    // Texts of any other column are kept unchanged, whatever they hold.
-    std::vector<std::string> variants;
-    for (std::string const& text : numericTexts)
-        variants.push_back("variant:" + text);
-    EXPECT_EQ(strings, numericTexts);
-    EXPECT_EQ(other, variants);
 }
 
 } // namespace
