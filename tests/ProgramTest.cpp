@@ -1,5 +1,7 @@
 // Runs the real filecrawler program and checks what it writes, what it says
 // and its exit status.
+#include "DiskTree.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <vtkDoubleArray.h>
@@ -21,17 +22,16 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
-#include <fcntl.h>
 #include <fstream>
-#include <string>
+#include <memory>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
@@ -41,24 +41,10 @@ QString const EXAMPLES = QStringLiteral(SOURCE_DIR "/examples");
 QString const EXPECTED = QStringLiteral(SOURCE_DIR "/tests/expected");
 
 // The sample study's own patterns and identifiers, spelled out.
-QStringList const SAMPLE = {"sample-study",
-                            "-p",
-                            "Re=",
-                            "-p",
-                            "Mach=",
-                            "-p",
-                            "model=:string",
-                            "-a",
-                            "mesh=*.msh",
-                            "-a",
-                            "solution=solution_*.vtu",
-                            "-a",
-                            "log=log.txt",
-                            "-a",
-                            "image=*.png",
-                            "-a",
-                            "params=params.json",
-                            "--quiet"};
+QStringList const SAMPLE = QString("sample-study -p Re= -p Mach= -p model=:string -a mesh=*.msh "
+                                   "-a solution=solution_*.vtu -a log=log.txt -a image=*.png "
+                                   "-a params=params.json --quiet")
+                               .split(' ');
 
 struct Outcome {
     int status = -1;
@@ -103,205 +89,108 @@ QByteArray expected(QString const& name)
     return contents(EXPECTED + "/" + name);
 }
 
-// Creates a file, and the folders on its way; `relative` is bytes.
-void makeFile(std::string const& root, std::string const& relative)
-{
-    std::string path = root;
-    std::size_t start = 0;
-    for (std::size_t slash; (slash = relative.find('/', start)) != std::string::npos; start = slash + 1) {
-        path += "/" + relative.substr(start, slash - start);
-        mkdir(path.c_str(), 0755);
-    }
-    std::ofstream(path + "/" + relative.substr(start)) << "x\n";
-}
-
-// A temporary folder that user "nobody" may enter too. Large trees go to
-// /dev/shm when it can be written: they are made and removed much faster.
-struct Scratch {
-    QTemporaryDir dir;
-    explicit Scratch(bool inMemory = false) : dir(temporaryPlace(inMemory))
-    {
-        chmod(QFile::encodeName(dir.path()).constData(), 0755);
-    }
-    static QString temporaryPlace(bool inMemory)
-    {
-        bool const memory = inMemory && access("/dev/shm", W_OK | X_OK) == 0;
-        return (memory ? QString("/dev/shm") : QDir::tempPath()) + "/program_test-XXXXXX";
-    }
-    std::string root() const { return QFile::encodeName(dir.path()).toStdString(); }
-    QString path(QString const& relative) const { return dir.path() + "/" + relative; }
-};
-
+// QProcess wants an application object.
 class Environment : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "program_test";
-        static char* argv[] = {name, nullptr};
-        application_ = new QCoreApplication(argc, argv);
-    }
-    void TearDown() override { delete application_; }
+    void SetUp() override { application_ = std::make_unique<QCoreApplication>(argc_, argv_); }
+    void TearDown() override { application_.reset(); }
 
 private:
-    QCoreApplication* application_ = nullptr;
+    int argc_ = 1;
+    char name_[13] = "program_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QCoreApplication> application_;
 };
 
 ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new Environment);
 
-// --- the sample study ---
-
 TEST(ProgramOnSample, WritesEachFormatAsExpected)
 {
-    struct Case {
-        char const* format;
-        char const* file;
-    };
-    for (Case const& c : {Case{"table", "sample.txt"}, Case{"csv", "sample.csv"}, Case{"json", "sample.json"},
-                          Case{"vtk", "sample.vtk"}, Case{"vtt", "sample.vtt"}}) {
-        SCOPED_TRACE(c.format);
-        Outcome const toStdout = runProgram(SAMPLE + QStringList{"--format", c.format});
-        EXPECT_EQ(toStdout.status, 0) << toStdout.err.toStdString();
-        EXPECT_EQ(toStdout.out, expected(c.file));
-        EXPECT_THAT(toStdout.err.toStdString(), IsEmpty());
-
-        // The same bytes in a file whose extension names the format.
-        Scratch scratch;
-        QString const output = scratch.path(c.file);
-        Outcome const toFile = runProgram(SAMPLE + QStringList{"--output", output});
-        EXPECT_EQ(toFile.status, 0) << toFile.err.toStdString();
-        EXPECT_THAT(toFile.out.toStdString(), IsEmpty());
-        EXPECT_EQ(contents(output), expected(c.file));
+    for (char const* format : {"table", "csv", "json", "vtk", "vtt"}) {
+        Outcome const outcome = runProgram(SAMPLE + QStringList{"--format", format});
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.out,
+                  expected(QString("sample.") + (format == std::string("table") ? "txt" : format)))
+            << format;
+        EXPECT_THAT(outcome.err.toStdString(), IsEmpty());
     }
 }
 
-TEST(ProgramOnSample, RunsOnTheShippedSampleWithoutArguments)
+TEST(ProgramOnSample, RunsOnTheShippedSampleWithoutArgumentsAndExplains)
 {
     Outcome const outcome = runProgram({}, QDir::tempPath());
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.out, expected("sample.txt"));
     EXPECT_THAT(outcome.err.toStdString(),
-                testing::MatchesRegex("filecrawler: 59 files, 7 cases, 7 files in no "
-                                      "case, [0-9.]+ s \\(--explain tells why files "
-                                      "are in no case\\)\n"));
-}
+                testing::MatchesRegex("filecrawler: 59 files, 7 cases, 7 files in no case, [0-9.]+ s "
+                                      "\\(--explain tells why files are in no case\\)\n"));
 
-TEST(ProgramOnSample, ExplainsWhyFilesAreInNoCase)
-{
     Outcome const alone = runProgram(SAMPLE + QStringList{"--explain"});
     EXPECT_EQ(alone.status, 0);
     EXPECT_EQ(alone.out, expected("sample-explain.txt"));
-
-    // With --output the results go to the file and the explanation still to
+    // With --output the results go to the file, the explanation still to
     // standard output.
-    Scratch scratch;
-    Outcome const both = runProgram(SAMPLE + QStringList{"--explain", "-o", scratch.path("cases.csv")});
+    DiskTree scratch;
+    Outcome const both = runProgram(SAMPLE + QStringList{"--explain", "-o", scratch.qpath("cases.csv")});
     EXPECT_EQ(both.status, 0);
     EXPECT_EQ(both.out, expected("sample-explain.txt"));
-    EXPECT_EQ(contents(scratch.path("cases.csv")), expected("sample.csv"));
+    EXPECT_EQ(contents(scratch.qpath("cases.csv")), expected("sample.csv"));
 }
 
-// --- VTK files open in VTK ---
-
-vtkSmartPointer<vtkTable> readVtkTable(QString const& path)
+template <typename Reader> vtkSmartPointer<vtkTable> readVtkTable(QString const& path)
 {
-    std::string const name = QFile::encodeName(path).toStdString();
-    if (path.endsWith(".vtk")) {
-        vtkNew<vtkTableReader> reader;
-        reader->SetFileName(name.c_str());
-        reader->Update();
-        return reader->GetOutput();
-    }
-    vtkNew<vtkXMLTableReader> reader;
-    reader->SetFileName(name.c_str());
+    vtkNew<Reader> reader;
+    reader->SetFileName(QFile::encodeName(path).constData());
     reader->Update();
     return reader->GetOutput();
 }
 
-TEST(ProgramVtkOutput, SampleTablesReadBackInVtk)
+TEST(ProgramOutput, OddValuesSurviveInEveryFormat)
 {
-    Scratch scratch;
-    for (char const* file : {"sample.vtk", "sample.vtt"}) {
-        SCOPED_TRACE(file);
-        ASSERT_EQ(runProgram(SAMPLE + QStringList{"-o", scratch.path(file)}).status, 0);
-        vtkSmartPointer<vtkTable> const table = readVtkTable(scratch.path(file));
-        ASSERT_EQ(table->GetNumberOfColumns(), 3);
-        ASSERT_EQ(table->GetNumberOfRows(), 7);
-        auto* const re = vtkDoubleArray::SafeDownCast(table->GetColumnByName("Re="));
-        auto* const mach = vtkDoubleArray::SafeDownCast(table->GetColumnByName("Mach="));
-        auto* const model = vtkStringArray::SafeDownCast(table->GetColumnByName("model="));
-        ASSERT_TRUE(re && mach && model);
-        EXPECT_EQ(re->GetValue(6), 400.0);
-        EXPECT_EQ(mach->GetValue(6), 0.8);
-        EXPECT_EQ(model->GetValue(6), "SpalartAllmaras");
-        EXPECT_EQ(re->GetValue(0), 100.0);
-        EXPECT_EQ(model->GetValue(2), "kOmegaSST");
-    }
-}
-
-// --- values with odd characters ---
-
-class ProgramOddValues : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        makeFile(tree.root(), "v=a,b\"c/x=1/f.dat");
-        makeFile(tree.root(), "v=two\nlines/x=2/f.dat");
-        makeFile(tree.root(), "v=caf\xe9/x=3/f.dat");        // not UTF-8
-        makeFile(tree.root(), "v=spaced out/x=1e999/f.dat"); // too large a number: "NULL"
-    }
-    Outcome run(QStringList const& more)
-    {
-        return runProgram(
+    DiskTree tree;
+    tree.file("v=a,b\"c/x=1/f.dat");
+    tree.file("v=two\nlines/x=2/f.dat");
+    tree.file("v=caf\xe9/x=3/f.dat");        // not UTF-8
+    tree.file("v=spaced out/x=1e999/f.dat"); // too large a number: "NULL"
+    auto const run = [&](QStringList const& more) {
+        Outcome const outcome = runProgram(
             QStringList{QString::fromStdString(tree.root()), "-p", "v=:string", "-p", "x=", "-q"} + more);
-    }
-    Scratch tree;
-};
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        return outcome.out;
+    };
+    EXPECT_EQ(run({"-f", "csv"}).toStdString(), "v=,x=\n"
+                                                "\"a,b\"\"c\",1\n"
+                                                "caf\xe9,3\n"
+                                                "spaced out,NULL\n"
+                                                "\"two\nlines\",2\n");
+    QByteArray const table = run({"-f", "table"}); // one line per case
+    EXPECT_THAT(table.toStdString(), HasSubstr("two\\nlines"));
+    EXPECT_EQ(table.count('\n'), 5);
 
-TEST_F(ProgramOddValues, CsvQuotesWhatNeedsQuoting)
-{
-    Outcome const outcome = run({"-f", "csv"});
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out.toStdString(), "v=,x=\n"
-                                         "\"a,b\"\"c\",1\n"
-                                         "caf\xe9,3\n"
-                                         "spaced out,NULL\n"
-                                         "\"two\nlines\",2\n");
-}
-
-TEST_F(ProgramOddValues, TableKeepsOneLinePerCase)
-{
-    Outcome const outcome = run({"-f", "table"});
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_THAT(outcome.out.toStdString(), HasSubstr("two\\nlines"));
-    EXPECT_EQ(outcome.out.count('\n'), 5);
-}
-
-TEST_F(ProgramOddValues, JsonIsValidWithNullForANumberThatIsNot)
-{
-    Outcome const outcome = run({"-f", "json"});
-    EXPECT_EQ(outcome.status, 0);
     QJsonParseError error{};
-    QJsonDocument const document = QJsonDocument::fromJson(outcome.out, &error);
+    QJsonDocument const document = QJsonDocument::fromJson(run({"-f", "json"}), &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
     QJsonArray const cases = document.object()["cases"].toArray();
     ASSERT_EQ(cases.size(), 4);
-    EXPECT_EQ(cases[0].toObject()["values"].toObject()["v="].toString(), "a,b\"c");
-    EXPECT_EQ(cases[0].toObject()["values"].toObject()["x="].toDouble(), 1.0);
-    EXPECT_TRUE(cases[2].toObject()["values"].toObject()["x="].isNull());
-    EXPECT_EQ(cases[3].toObject()["values"].toObject()["v="].toString(), "two\nlines");
-}
+    auto const value = [&](int c, QString const& name) -> QJsonValue {
+        return cases[c].toObject()["values"].toObject()[name];
+    };
+    EXPECT_EQ(value(0, "v=").toString(), "a,b\"c");
+    EXPECT_EQ(value(0, "x=").toDouble(), 1.0);
+    EXPECT_TRUE(value(2, "x=").isNull());
+    EXPECT_EQ(value(3, "v=").toString(), "two\nlines");
 
-TEST_F(ProgramOddValues, VtkTablesKeepEveryByteAndNaNForANumberThatIsNot)
-{
-    Scratch out;
+    // VTK reads back every byte, and NaN for a number that is not.
+    DiskTree out;
     for (char const* file : {"odd.vtk", "odd.vtt"}) {
         SCOPED_TRACE(file);
-        ASSERT_EQ(run({"-o", out.path(file)}).status, 0);
-        vtkSmartPointer<vtkTable> const table = readVtkTable(out.path(file));
-        ASSERT_EQ(table->GetNumberOfRows(), 4);
-        auto* const v = vtkStringArray::SafeDownCast(table->GetColumnByName("v="));
-        auto* const x = vtkDoubleArray::SafeDownCast(table->GetColumnByName("x="));
+        run({"-o", out.qpath(file)});
+        vtkSmartPointer<vtkTable> const read = QString(file).endsWith(".vtk")
+                                                   ? readVtkTable<vtkTableReader>(out.qpath(file))
+                                                   : readVtkTable<vtkXMLTableReader>(out.qpath(file));
+        ASSERT_EQ(read->GetNumberOfRows(), 4);
+        auto* const v = vtkStringArray::SafeDownCast(read->GetColumnByName("v="));
+        auto* const x = vtkDoubleArray::SafeDownCast(read->GetColumnByName("x="));
         ASSERT_TRUE(v && x);
         EXPECT_EQ(v->GetValue(0), "a,b\"c");
         EXPECT_EQ(v->GetValue(1), "caf\xe9");
@@ -311,40 +200,72 @@ TEST_F(ProgramOddValues, VtkTablesKeepEveryByteAndNaNForANumberThatIsNot)
     }
 }
 
-// --- the program's own inputs ---
-
-TEST(ProgramInputs, BadOptionsAndRootsHaveTheirMessageAndStatus)
+TEST(ProgramOutput, AnExistingFileIsReplacedWholeOrNotAtAll)
 {
-    Scratch scratch;
-    makeFile(scratch.root(), "plain.txt");
-    struct Case {
+    DiskTree scratch;
+    QString const output = scratch.qpath("cases.csv");
+    std::ofstream(output.toStdString()) << "old contents\n";
+    // A run that fails leaves it as it was...
+    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-a", "x=*.nothing", "-o", output}).status, 7);
+    EXPECT_EQ(contents(output), "old contents\n");
+    // ...a run that succeeds replaces it, and leaves no temporary file.
+    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-o", output}).status, 0);
+    EXPECT_EQ(contents(output), expected("sample.csv"));
+    EXPECT_THAT(QDir(QString::fromStdString(scratch.root()))
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                ElementsAre("cases.csv"));
+    // A link stays a link; its target gets the results.
+    QFile::link(output, scratch.qpath("link.csv"));
+    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "json", "-o", scratch.qpath("link.csv")}).status, 0);
+    EXPECT_TRUE(QFileInfo(scratch.qpath("link.csv")).isSymLink());
+    EXPECT_EQ(contents(output), expected("sample.json"));
+    // A device is written to, never replaced.
+    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "csv", "-o", "/dev/null"}).status, 0);
+    struct stat null {};
+    ASSERT_EQ(stat("/dev/null", &null), 0);
+    EXPECT_TRUE(S_ISCHR(null.st_mode));
+}
+
+// Unprivileged runs are made as the user "nobody", who may not read "b" nor
+// write in "locked".
+TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
+{
+    DiskTree scratch;
+    scratch.file("plain.txt");
+    scratch.dir("b");
+    scratch.chmod("b", 0);
+    scratch.dir("locked");
+    scratch.chmod("locked", 0555);
+    std::string const root = scratch.root();
+    struct {
         QStringList arguments;
         int status;
         std::string message;
-    };
-    std::vector<Case> const cases = {
+        bool unprivileged = false;
+    } const cases[] = {
+        // clang-format off
         {{"/nonexistent/study", "-p", "Re="}, 3, "The specified folder: /nonexistent/study does not exist."},
-        {{scratch.path("plain.txt"), "-p", "Re="},
-         4,
-         "The specified path: " + scratch.root() + "/plain.txt must be a directory."},
+        {{scratch.qpath("plain.txt"), "-p", "Re="}, 4,
+         "The specified path: " + root + "/plain.txt must be a directory."},
+        {{scratch.qpath("b"), "-p", "Re="}, 5, "The specified path: " + root + "/b is not readable.", true},
         {{"--bogus"}, 2, "Unknown option 'bogus'."},
         {{"sample-study", "other", "-p", "Re="}, 2, "only one ROOT may be given"},
         {{"sample-study"}, 2, "no --pattern given for \"sample-study\""},
         {{"sample-study", "-p", ""}, 2, "--pattern \"\": the pattern text is empty"},
         {{"sample-study", "-p", ":string"}, 2, "--pattern \":string\": the pattern text is empty"},
         {{"sample-study", "-p", "Re=", "-a", "mesh"}, 2, "--aux \"mesh\": expected TAG=SYNTAX"},
-        {{"sample-study", "-p", "Re=", "-f", "xml"},
-         2,
-         "--format \"xml\": expected table, csv, json, vtk or vtt"},
+        {{"sample-study", "-p", "Re=", "-f", "xml"}, 2, "--format \"xml\": expected table, csv, json, vtk or vtt"},
         {{"sample-study", "-p", "Re=", "-o", "cases.xls"}, 2, "cannot tell the format from the file name"},
-        {{"sample-study", "-p", "Re=", "-o", "/nonexistent/cases.csv"},
-         8,
+        {{"sample-study", "-p", "Re=", "-o", "/nonexistent/cases.csv"}, 8,
          "cannot write the output: the folder \"/nonexistent\" does not exist."},
-        {{"sample-study", "-p", "Re=", "-f", "csv", "-o", scratch.dir.path()}, 8, "is a folder"},
+        {{"sample-study", "-p", "Re=", "-f", "csv", "-o", QString::fromStdString(root)}, 8, "is a folder"},
+        {SAMPLE + QStringList{"-o", scratch.qpath("locked/cases.csv")}, 8,
+         "cannot write the output: the folder \"" + root + "/locked\" is not writable.", true},
+        // clang-format on
     };
-    for (Case const& c : cases) {
+    for (auto const& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        Outcome const outcome = runProgram(c.arguments);
+        Outcome const outcome = runProgram(c.arguments, EXAMPLES, c.unprivileged);
         EXPECT_EQ(outcome.status, c.status);
         EXPECT_THAT(outcome.err.toStdString(), StartsWith("filecrawler: "));
         EXPECT_THAT(outcome.err.toStdString(), HasSubstr(c.message));
@@ -355,9 +276,9 @@ TEST(ProgramInputs, BadOptionsAndRootsHaveTheirMessageAndStatus)
 
 TEST(ProgramInputs, UnusableIdentifiersAreReportedOneByOneBeforeAnythingIsWritten)
 {
-    QStringList const arguments = {
-        "sample-study",  "-p", "Re=",        "-p", "Mach=", "-a", "bad/tag=*.msh", "-a",
-        "log=*.nothing", "-a", "mesh=*.msh", "-a", "="};
+    QStringList const arguments =
+        QString("sample-study -p Re= -p Mach= -a bad/tag=*.msh -a log=*.nothing -a mesh=*.msh -a =")
+            .split(' ');
     Outcome const refused = runProgram(arguments);
     EXPECT_EQ(refused.status, 7);
     EXPECT_THAT(refused.out.toStdString(), IsEmpty());
@@ -377,17 +298,15 @@ TEST(ProgramInputs, UnusableIdentifiersAreReportedOneByOneBeforeAnythingIsWritte
 
 TEST(ProgramInputs, UnusualPatternsAndSyntaxNamesGiveDefinedResults)
 {
-    Scratch scratch;
-    makeFile(scratch.root(), "runs/Re=1/Mach=2/f.dat");
-    makeFile(scratch.root(), "runs/Re=3/Mach=4/g.dat");
+    DiskTree scratch;
+    scratch.file("runs/Re=1/Mach=2/f.dat");
+    scratch.file("runs/Re=3/Mach=4/g.dat");
     QString const root = QString::fromStdString(scratch.root());
-
     // A pattern text may hold separators; repeated texts get numbered columns.
     Outcome const separators =
         runProgram({root, "-p", "Re=1/Mach=", "-p", "Re=", "-p", "Re=", "-f", "csv", "-q"});
     EXPECT_EQ(separators.status, 0);
     EXPECT_EQ(separators.out.toStdString(), "Re=1/Mach=,Re=,Re=(2)\n");
-
     // Hundreds of patterns.
     QStringList many = {root, "-f", "csv", "-q"};
     for (int i = 0; i < 300; ++i)
@@ -396,7 +315,6 @@ TEST(ProgramInputs, UnusualPatternsAndSyntaxNamesGiveDefinedResults)
     Outcome const manyPatterns = runProgram(many);
     EXPECT_EQ(manyPatterns.status, 0);
     EXPECT_THAT(manyPatterns.out.toStdString(), HasSubstr(",s(300)\n"));
-
     // Syntax names of every shape: usable or "Invalid pattern.", never a crash.
     QStringList shapes = {root, "-p", "Re=", "--skip-unusable-aux", "-f", "json", "-q"};
     for (char const* syntax : {"", "*", "***", "?", "[", "]", "[!a]", "\\", "*.dat*", "f.dat", "a=b=c", "/",
@@ -404,77 +322,26 @@ TEST(ProgramInputs, UnusualPatternsAndSyntaxNamesGiveDefinedResults)
         shapes << "-a" << QString("t=") + syntax;
     Outcome const syntaxNames = runProgram(shapes);
     EXPECT_EQ(syntaxNames.status, 0) << syntaxNames.err.toStdString();
-    QJsonObject const document = QJsonDocument::fromJson(syntaxNames.out).object();
-    EXPECT_EQ(document["cases"].toArray().size(), 2);
+    EXPECT_EQ(QJsonDocument::fromJson(syntaxNames.out).object()["cases"].toArray().size(), 2);
     for (QString const& line : QString::fromUtf8(syntaxNames.err).split('\n', Qt::SkipEmptyParts))
-        EXPECT_THAT(line.toStdString(),
-                    testing::EndsWith("Invalid pattern. (it selects no file of any case)"));
+        EXPECT_THAT(line.toStdString(), EndsWith("Invalid pattern. (it selects no file of any case)"));
 }
-
-// --- failures met while crawling, and the output file ---
 
 TEST(ProgramCrawl, UnreadableFolderStopsTheCrawlButKeepsWhatWasFound)
 {
-    Scratch scratch;
-    makeFile(scratch.root(), "a/Re=1/f.dat");
-    makeFile(scratch.root(), "b/Re=2/f.dat");
-    makeFile(scratch.root(), "c/Re=3/f.dat");
-    chmod(scratch.path("b").toLocal8Bit().constData(), 0);
+    DiskTree scratch;
+    scratch.file("a/Re=1/f.dat");
+    scratch.file("b/Re=2/f.dat");
+    scratch.file("c/Re=3/f.dat");
+    scratch.chmod("b", 0);
     Outcome const outcome =
         runProgram({QString::fromStdString(scratch.root()), "-p", "Re=", "-f", "csv", "-q"}, EXAMPLES, true);
-    chmod(scratch.path("b").toLocal8Bit().constData(), 0755);
     EXPECT_EQ(outcome.status, 6);
-    EXPECT_EQ(outcome.err.toStdString(), "filecrawler: The specified path: " + scratch.root() +
-                                             "/b is not readable. The crawl stopped there; the results cover "
+    EXPECT_EQ(outcome.err.toStdString(), "filecrawler: The specified path: " + scratch.path("b") +
+                                             " is not readable. The crawl stopped there; the results cover "
                                              "the 1 file found before it.\n");
     EXPECT_EQ(outcome.out.toStdString(), "Re=\n1\n");
 }
-
-TEST(ProgramOutput, AnExistingFileIsReplacedWholeOrNotAtAll)
-{
-    Scratch scratch;
-    QString const output = scratch.path("cases.csv");
-    {
-        QFile old(output);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("old contents\n");
-    }
-    // A run that fails leaves it as it was...
-    Outcome const refused = runProgram(SAMPLE + QStringList{"-a", "x=*.nothing", "-o", output});
-    EXPECT_EQ(refused.status, 7);
-    EXPECT_EQ(contents(output), "old contents\n");
-    // ...a run that succeeds replaces it, and leaves no temporary file.
-    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-o", output}).status, 0);
-    EXPECT_EQ(contents(output), expected("sample.csv"));
-    EXPECT_THAT(QDir(scratch.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                ElementsAre("cases.csv"));
-
-    // A link stays a link; its target gets the results.
-    QFile::link(output, scratch.path("link.csv"));
-    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "json", "-o", scratch.path("link.csv")}).status, 0);
-    EXPECT_TRUE(QFileInfo(scratch.path("link.csv")).isSymLink());
-    EXPECT_EQ(contents(output), expected("sample.json"));
-
-    // A device is written to, never replaced.
-    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "csv", "-o", "/dev/null"}).status, 0);
-    struct stat null {};
-    ASSERT_EQ(stat("/dev/null", &null), 0);
-    EXPECT_TRUE(S_ISCHR(null.st_mode));
-}
-
-TEST(ProgramOutput, UnwritableFolderIsRefusedBeforeTheCrawl)
-{
-    Scratch scratch;
-    QDir(scratch.dir.path()).mkdir("locked");
-    chmod(scratch.path("locked").toLocal8Bit().constData(), 0555);
-    Outcome const outcome =
-        runProgram(SAMPLE + QStringList{"-o", scratch.path("locked/cases.csv")}, EXAMPLES, true);
-    EXPECT_EQ(outcome.status, 8);
-    EXPECT_EQ(outcome.err.toStdString(), "filecrawler: cannot write the output: the folder \"" +
-                                             scratch.root() + "/locked\" is not writable.\n");
-}
-
-// --- Ctrl-C ---
 
 bool catchesInterrupt(qint64 pid)
 {
@@ -487,12 +354,11 @@ bool catchesInterrupt(qint64 pid)
 
 TEST(ProgramInterrupt, CtrlCStopsTheCrawlAndExitsWith130)
 {
-    Scratch scratch(true);
+    DiskTree scratch(true);
     for (int i = 0; i < 200; ++i)
         for (int j = 0; j < 100; ++j)
-            QDir().mkpath(scratch.path(QString("Re=%1/Mach=%2").arg(i).arg(j)));
-    QString const output = scratch.path("cases.csv");
-
+            scratch.dir("Re=" + std::to_string(i) + "/Mach=" + std::to_string(j));
+    QString const output = scratch.qpath("cases.csv");
     QProcess process;
     process.start(PROGRAM, {QString::fromStdString(scratch.root()), "-p", "Re=", "-o", output});
     ASSERT_TRUE(process.waitForStarted());
@@ -512,10 +378,9 @@ TEST(ProgramHelp, ListsEveryOptionAndTheExitStatuses)
 {
     Outcome const outcome = runProgram({"--help"});
     EXPECT_EQ(outcome.status, 0);
-    std::string const help = outcome.out.toStdString();
     for (char const* text : {"--pattern", "--aux", "--skip-unusable-aux", "--format", "--output", "--explain",
                              "--quiet", "Exit status:", "130"})
-        EXPECT_THAT(help, HasSubstr(text));
+        EXPECT_THAT(outcome.out.toStdString(), HasSubstr(text));
 }
 
 } // namespace
