@@ -1,6 +1,7 @@
 // The crawler and LocalFileInfo on real folder trees built at test time:
 // special files, links, very deep and very wide folders, strange names,
-// folders read ahead on other threads, and trees that change during the walk.
+// folders read ahead on other threads, trees that change during the walk,
+// and folders the user may not read.
 #include "DiskTree.h"
 
 #include "host/LocalFileInfo.h"
@@ -11,10 +12,13 @@
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <random>
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -123,41 +127,23 @@ TEST(FolderCrawlerOnDisk, TwoThousandLevelsDeepWithFewDescriptors)
     EXPECT_TRUE(crawl.directories.back() == tree.path(relative));
 }
 
-TEST(FolderCrawlerOnDisk, StrangeNamesAreListedByteForByte)
-{
-    std::vector<std::string> const names = {
-        "new\nline",        "with space", " leading space", "trailing space ", "back\\slash", ".hidden",
-        "..double-dot",     "...",        "tab\tin",        "*?[glob]",        "-dash",       "caf\xc3\xa9",
-        "latin1-\xe9t\xe9", "\xff\xfe",   "quote\"'",       "\x01control"};
-    DiskTree tree;
-    std::set<std::string> expected; // in byte order
-    for (std::string const& name : names) {
-        tree.file(name);
-        tree.file("d" + name + "/" + name);
-        expected.insert({name, "d" + name + "/" + name});
-    }
-    CrawlOutcome const crawl = crawlOnDisk(tree.root());
-    EXPECT_NO_CRAWL_ERROR(crawl);
-    EXPECT_THAT(crawl.files, ElementsAreArray(expected));
-    EXPECT_EQ(crawl.directories.size(), names.size() + 1);
-}
-
 // LocalFileInfo sorts by numbers made of 8 bytes after the prefix all names
 // share, and the walk reads folders ahead on other threads: both must give
 // byte order, also for names that are prefixes of others, differ before, at
 // or after those 8 bytes, or hold bytes above 0x7f, and for a folder larger
-// than one read of the system's listing.
-TEST(FolderCrawlerOnDisk, NamesComeInByteOrderWhetherListedOrReadAhead)
+// than one read of the system's listing. No name's bytes may change.
+TEST(FolderCrawlerOnDisk, NamesAreListedUnchangedInByteOrderWhetherReadAheadOrNot)
 {
-    DiskTree tree(true);
-    std::vector<std::string> expected;
+    std::vector<std::set<std::string>> folders = {
+        {"new\nline", "with space", " leading space", "trailing space ", "back\\slash", ".hidden",
+         "..double-dot", "...", "tab\tin", "*?[glob]", "-dash", "caf\xc3\xa9", "latin1-\xe9t\xe9", "\xff\xfe",
+         "quote\"'", "\x01control"}};
     std::mt19937 random(1);
-    std::vector<std::string> const prefixes = {"", "solution_", "\xff\xff", "x", "wide"};
-    for (std::size_t folder = 0; folder < prefixes.size(); ++folder) {
-        std::set<std::string> names;
-        std::size_t const count = folder == 3 ? 1 : folder == 4 ? 100000 : 400;
+    for (std::string const prefix : {"", "solution_", "\xff\xff", "x", "wide"}) {
+        std::set<std::string>& names = folders.emplace_back();
+        std::size_t const count = prefix == "x" ? 1 : prefix == "wide" ? 100000 : 400;
         while (names.size() < count) {
-            std::string name = prefixes[folder];
+            std::string name = prefix;
             static char const letters[] = "\x80\xff"
                                           "ab\x7f";
             for (std::size_t i = 0, length = random() % 17; i < length; ++i) // two in the first 8: many ties
@@ -165,16 +151,21 @@ TEST(FolderCrawlerOnDisk, NamesComeInByteOrderWhetherListedOrReadAhead)
             if (!name.empty())
                 names.insert(name);
         }
+    }
+    DiskTree tree(true);
+    std::vector<std::string> expected;
+    for (std::size_t folder = 0; folder < folders.size(); ++folder) {
         std::string const dir = "d" + std::to_string(folder);
         tree.dir(dir);
-        for (std::string const& name : names) {
+        for (std::string const& name : folders[folder]) {
             close(open(tree.path(dir + "/" + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
             expected.push_back(dir + "/" + name);
         }
         std::vector<std::string> listed;
         for (auto const& child : LocalFileInfo::create(tree.path(dir))->children(std::string()))
             listed.push_back(child->name());
-        EXPECT_TRUE(std::equal(listed.begin(), listed.end(), names.begin(), names.end())) << dir;
+        EXPECT_TRUE(std::equal(listed.begin(), listed.end(), folders[folder].begin(), folders[folder].end()))
+            << dir;
     }
     CrawlOutcome const crawl = crawlOnDisk(tree.root());
     EXPECT_NO_CRAWL_ERROR(crawl);
@@ -316,6 +307,114 @@ TEST(LocalFileInfo, EntriesTellTheirKindFromTheListing)
     ASSERT_NE(gone, listed.end());
     EXPECT_TRUE((*gone)->isReadable());
     EXPECT_THAT((*gone)->children(""), IsEmpty());
+}
+
+// Root reads every folder whatever its mode, so when the tests run as root
+// each crawl of a folder that the user may not read runs in a child process
+// that has dropped to the user "nobody".
+// The crawl of `root` as an unprivileged user. The child crawls on its own
+// thread of control (no thread may start after fork()) and sends back the
+// error and the files, each ended by a NUL.
+CrawlOutcome crawlUnprivileged(std::string const& root)
+{
+    if (geteuid() != 0)
+        return crawlOnDisk(root, true);
+    passwd const* const nobody = getpwnam("nobody");
+    uid_t const uid = nobody != nullptr ? nobody->pw_uid : 65534;
+    gid_t const gid = nobody != nullptr ? nobody->pw_gid : 65534;
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0)
+        return {};
+    pid_t const child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0)
+            _exit(3);
+        CrawlOutcome const outcome = crawlOnDisk(root, true);
+        std::string out =
+            (outcome.errorString.isNull() ? "" : "E" + outcome.errorString.toStdString()) + '\0';
+        for (std::string const& file : outcome.files)
+            out += file + '\0';
+        for (std::size_t done = 0; done < out.size();) {
+            ssize_t const n = write(pipeFds[1], out.data() + done, out.size() - done);
+            if (n <= 0)
+                _exit(4);
+            done += static_cast<std::size_t>(n);
+        }
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string in;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        in.append(buffer, static_cast<std::size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the crawl as user nobody failed (status " << status << "); can nobody reach " << root
+        << "? TMPDIR may name a folder others can enter";
+    CrawlOutcome outcome;
+    std::size_t const end = in.find('\0');
+    if (end == std::string::npos)
+        return outcome;
+    if (end > 0)
+        outcome.errorString = QString::fromStdString(in.substr(1, end - 1));
+    for (std::size_t at = end + 1, next; (next = in.find('\0', at)) != std::string::npos; at = next + 1)
+        outcome.files.push_back(in.substr(at, next - at));
+    return outcome;
+}
+
+std::string notReadable(std::string const& path)
+{
+    return "The specified path: " + path + " is not readable.";
+}
+
+TEST(FolderCrawlerPermissions, UnreadableFolderStopsTheWalkWithItsPathAndKeepsTheFilesBefore)
+{
+    DiskTree tree;
+    tree.file("a-locked-file.txt");
+    tree.chmod("a-locked-file.txt", 0); // listed whether it can be read or not
+    tree.file("b/b.txt");
+    tree.file("b/mid/c.txt");
+    tree.file("b/mid/locked/d.txt");
+    tree.chmod("b/mid/locked", 0);
+    tree.file("b/mid/z.txt");
+    tree.file("z.txt");
+
+    CrawlOutcome const crawl = crawlUnprivileged(tree.root());
+    EXPECT_THAT(crawl.files, ElementsAre("a-locked-file.txt", "b/b.txt", "b/mid/c.txt"));
+    EXPECT_EQ(crawl.errorString.toStdString(), notReadable(tree.path("b/mid/locked")));
+
+    // Reached through a link, the folder is reported under the link's path.
+    DiskTree linked;
+    linked.file("a.txt");
+    linked.symlink("b-link", tree.path("b/mid/locked"));
+    CrawlOutcome const throughLink = crawlUnprivileged(linked.root());
+    EXPECT_THAT(throughLink.files, ElementsAre("a.txt"));
+    EXPECT_EQ(throughLink.errorString.toStdString(), notReadable(linked.path("b-link")));
+}
+
+TEST(FolderCrawlerPermissions, FolderWithoutReadOrWithoutSearchPermissionIsNotReadable)
+{
+    DiskTree tree;
+    tree.file("list-only/x.txt");
+    tree.chmod("list-only", 0644); // names can be read, entries not reached
+    tree.file("search-only/x.txt");
+    tree.chmod("search-only", 0311); // entries reached, names not listed
+
+    CrawlOutcome const listOnly = crawlUnprivileged(tree.root());
+    EXPECT_THAT(listOnly.files, IsEmpty());
+    EXPECT_EQ(listOnly.errorString.toStdString(), notReadable(tree.path("list-only")));
+    // Below the root too, where folders are read ahead.
+    tree.file("b/c/list-only/x.txt");
+    tree.chmod("b/c/list-only", 0644);
+    CrawlOutcome const deeper = crawlUnprivileged(tree.path("b"));
+    EXPECT_EQ(deeper.errorString.toStdString(), notReadable(tree.path("b/c/list-only")));
+    for (char const* root : {"list-only", "search-only"}) {
+        CrawlOutcome const crawl = crawlUnprivileged(tree.path(root));
+        EXPECT_THAT(crawl.files, IsEmpty()) << root;
+        EXPECT_EQ(crawl.errorString.toStdString(), "The specified directory is not readable.") << root;
+    }
 }
 
 } // namespace
