@@ -1,4 +1,5 @@
 #include "filecrawler/AuxFileIdentifierValidator.h"
+#include "filecrawler/CrawlerFilePath.h"
 #include "filecrawler/SyntaxNameSelection.h"
 #include "host/ExceptionBase.h"
 
@@ -15,34 +16,15 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
 
-class FakeFile : public virtual AuxFileInfoInterface {
-public:
-    FakeFile(std::string path, std::size_t caseIndex) : path_(std::move(path)), caseIndex_(caseIndex) {}
-    std::string filePath() const override
-    {
-        ++pathCalls;
-        return path_;
-    }
-    bool isIdentified() const override { return true; }
-    void setCaseIndex(std::size_t index) override { caseIndex_ = index; }
-    std::size_t caseIndex() const override { return caseIndex_; }
-    std::string description() const override { return path_; }
-    Type type() const override { return Unknown; }
-
-    mutable int pathCalls = 0;
-
-private:
-    std::string path_;
-    std::size_t caseIndex_;
-};
-
 using Files = std::vector<boost::shared_ptr<AuxFileInfoInterface>>;
 
 Files files(std::vector<std::pair<std::string, std::size_t>> const& paths)
 {
     Files list;
-    for (auto const& path : paths)
-        list.push_back(boost::make_shared<FakeFile>(path.first, path.second));
+    for (auto const& [path, caseIndex] : paths) {
+        list.push_back(boost::make_shared<CrawlerFilePath>(path));
+        list.back()->setCaseIndex(caseIndex);
+    }
     return list;
 }
 
@@ -188,9 +170,9 @@ TEST(AuxFileIdentifierValidator, FilesEachCandidateOnceUnderTheFirstUsableIdenti
 }
 
 // Gives another path on every call.
-class ChangingFile : public FakeFile {
+class ChangingFile : public CrawlerFilePath {
 public:
-    ChangingFile() : FakeFile("", 0) {}
+    ChangingFile() : CrawlerFilePath("") {}
     std::string filePath() const override { return "p/" + std::to_string(++calls) + ".dat"; }
     mutable int calls = 0;
 };
@@ -198,13 +180,9 @@ public:
 TEST(AuxFileIdentifierValidator, FilesEachPathAndEachObjectOnce)
 {
     // Candidates of one path are filed once, as the last of them.
-    Files const candidates = files({{"x/a.dat", 0}, {"x/b.dat", 0}, {"x/a.dat", 3}});
-    Fixture f(candidates, {{"*.dat", "data"}});
+    Fixture f(files({{"x/a.dat", 0}, {"x/b.dat", 0}, {"x/a.dat", 3}}), {{"*.dat", "data"}});
     auto const collection = f.validator.auxFiles();
     EXPECT_THAT(contents(*collection), ElementsAre("0 data x/b.dat", "3 data x/a.dat"));
-    // The earlier candidate's path was read once, when the validator was made.
-    EXPECT_EQ(dynamic_cast<FakeFile const&>(*candidates[0]).pathCalls, 1);
-    EXPECT_EQ(dynamic_cast<FakeFile const&>(*candidates[2]).pathCalls, 2);
     // Cases between hold nothing, under any tag.
     EXPECT_EQ(collection->caseCount(), 4u);
     EXPECT_THAT(collection->auxFilePaths(1, "data"), IsEmpty());
@@ -212,10 +190,11 @@ TEST(AuxFileIdentifierValidator, FilesEachPathAndEachObjectOnce)
 
     // Entries that share one allocation (one owner) are distinct candidates.
     struct Pair {
-        FakeFile first{"p/x.dat", 0};
-        FakeFile second{"p/y.dat", 1};
+        CrawlerFilePath first{"p/x.dat"};
+        CrawlerFilePath second{"p/y.dat"};
     };
     auto const owner = boost::make_shared<Pair>();
+    owner->second.setCaseIndex(1);
     Fixture g({boost::shared_ptr<AuxFileInfoInterface>(owner, &owner->first),
                boost::shared_ptr<AuxFileInfoInterface>(owner, &owner->second)},
               {{"*.dat", "data"}});
