@@ -56,13 +56,6 @@ public:
                               std::inserter(validSyntaxNames_, validSyntaxNames_.begin()));
     }
 
-    // The names that filter() returns, each with its position in the list.
-    void visitSelected(std::string const& syntaxName,
-                       std::function<void(std::size_t, std::string_view)> const& visit) const
-    {
-        syntaxname::visitSelected(*names_, syntaxName, visit);
-    }
-
     boost::shared_ptr<NameStore const> const& names() const { return names_; }
 
 private:
@@ -292,28 +285,45 @@ bool AuxFileIdentifierValidator::isValid() const
 
 boost::shared_ptr<AuxFileCollectionInterface> AuxFileIdentifierValidator::auxFiles()
 {
+    NameStore const& names = *impl_->syntaxNameFilter->names();
     auto const collection = boost::make_shared<AuxFileCollection>(impl_->syntaxNameFilter->names());
+    std::vector<AuxFileIdentifier> usable;
+    for (AuxFileIdentifier const& identifier : impl_->provider.identifiers())
+        if (impl_->isUsable(identifier))
+            usable.push_back(identifier);
+
+    // Each selected name leads to its candidate, which is filed under the
+    // first usable identifier that selects it. The names are gone over once
+    // for a few identifiers at a time; the filing goes identifier by
+    // identifier, each one's names in list order.
     std::vector<bool> claimed(impl_->candidates.size(), false);
-    for (AuxFileIdentifier const& identifier : impl_->provider.identifiers()) {
-        if (!impl_->isUsable(identifier))
-            continue;
-        // Each selected name leads to its candidate, which is filed under
-        // the first usable identifier that selects it.
-        impl_->syntaxNameFilter->visitSelected(
-            identifier.syntaxName, [&](std::size_t position, std::string_view name) {
+    for (std::size_t first = 0; first < usable.size(); first += syntaxname::maxSelectionBits) {
+        std::size_t const last = std::min(usable.size(), first + syntaxname::maxSelectionBits);
+        std::vector<std::string> syntaxNames;
+        for (std::size_t k = first; k < last; ++k)
+            syntaxNames.push_back(usable[k].syntaxName);
+        std::vector<std::uint8_t> const bits = syntaxname::selectionBits(names, syntaxNames);
+        for (std::size_t k = first; k < last; ++k) {
+            std::uint8_t const bit = std::uint8_t(1u << (k - first));
+            std::string const& tag = usable[k].tag;
+            NameStore::Reader reader(names);
+            for (std::size_t position = 0; position < bits.size(); ++position) {
+                if ((bits[position] & bit) == 0)
+                    continue;
                 std::size_t const candidate = impl_->representative(position);
                 std::size_t const slot = impl_->claimSlot(candidate);
                 if (claimed[slot])
-                    return;
+                    continue;
                 claimed[slot] = true;
                 AuxFileInfoInterface const& file = *impl_->candidates[candidate];
                 std::size_t const caseIndex = file.caseIndex();
                 std::string path = file.filePath();
-                if (path == name)
-                    collection->addName(caseIndex, identifier.tag, position);
+                if (path == reader.at(position))
+                    collection->addName(caseIndex, tag, position);
                 else
-                    collection->add(caseIndex, identifier.tag, std::move(path));
-            });
+                    collection->add(caseIndex, tag, std::move(path));
+            }
+        }
     }
     return collection;
 }

@@ -9,6 +9,11 @@
 #include <bitset>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 namespace syntaxname {
 
@@ -419,6 +424,76 @@ void visitSelected(NameStore const& names, std::string const& syntaxName,
         if (selector.selects(name))
             visit(i, name);
     }
+}
+
+namespace {
+
+// Lists shorter than this are not worth a second thread.
+constexpr std::size_t sharedScanLength = 1 << 16;
+
+// Sets the selection bits of the names in [first, last).
+void markSelected(NameStore const& names, std::vector<std::string> const& syntaxNames, std::size_t first,
+                  std::size_t last, std::uint8_t* bits)
+{
+    // Selectors are made per thread: a literal one keeps QRegExp state.
+    std::vector<std::pair<Selector, std::uint8_t>> selectors;
+    for (std::size_t k = 0; k < syntaxNames.size(); ++k) {
+        Selector selector(syntaxNames[k]);
+        if (selector.selectsSomething())
+            selectors.emplace_back(std::move(selector), std::uint8_t(1u << k));
+    }
+    if (selectors.empty())
+        return;
+    NameStore::Reader reader(names);
+    for (std::size_t i = first; i < last; ++i) {
+        std::string_view const name = reader.at(i);
+        std::uint8_t mask = 0;
+        for (auto const& [selector, bit] : selectors)
+            if (selector.selects(name))
+                mask |= bit;
+        bits[i] = mask;
+    }
+}
+
+} // namespace
+
+std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std::string> const& syntaxNames)
+{
+    if (syntaxNames.size() > maxSelectionBits)
+        throw std::invalid_argument("selectionBits: more than 8 syntax names");
+    for (std::string const& syntaxName : syntaxNames)
+        scanWith(syntaxName); // counted as separate passes would be
+    std::vector<std::uint8_t> bits(names.size(), 0);
+    std::size_t const count = names.size();
+    std::size_t middle = count;
+    std::thread helper;
+    std::exception_ptr helperError;
+    if (count >= sharedScanLength && std::thread::hardware_concurrency() > 1) {
+        middle = count / 2;
+        try {
+            helper = std::thread([&] {
+                try {
+                    markSelected(names, syntaxNames, middle, count, bits.data());
+                } catch (...) {
+                    helperError = std::current_exception();
+                }
+            });
+        } catch (std::system_error const&) {
+            middle = count; // no thread to be had: all on this one
+        }
+    }
+    try {
+        markSelected(names, syntaxNames, 0, middle, bits.data());
+    } catch (...) {
+        if (helper.joinable())
+            helper.join();
+        throw;
+    }
+    if (helper.joinable())
+        helper.join();
+    if (helperError)
+        std::rethrow_exception(helperError);
+    return bits;
 }
 
 QStringList select(NameStore const& names, std::string const& syntaxName)

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -99,6 +100,13 @@ QStringList select(NameStore const& names, std::string const& syntaxName);
 // Calls `visit(position, name)` for each selected name, in list order.
 void visitSelected(NameStore const& names, std::string const& syntaxName,
                    std::function<void(std::size_t, std::string_view)> const& visit);
+
+// Which of up to `maxSelectionBits` syntax names select each name, in one
+// pass: bit k of element i is set when syntaxNames[k] selects the name at
+// position i. Each name is decoded once for all of them, and a long list is
+// shared out between two threads. Counts as a pass per syntax name.
+constexpr std::size_t maxSelectionBits = 8;
+std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std::string> const& syntaxNames);
 
 // Whether select() would be non-empty; stops at the first selected name.
 bool selectsAny(QStringList const& names, std::string const& syntaxName);

@@ -4,7 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <random>
+#include <stdexcept>
 
 namespace {
 
@@ -174,6 +177,37 @@ TEST(SyntaxNameSelection, AgreesWithTheLiteralProcedure)
     // The generated inputs select something often, and mostly take the fast path.
     EXPECT_GT(selections, rounds / 4);
     EXPECT_LT(literalPatterns, rounds / 3);
+}
+
+// Several syntax names in one pass, over a list long enough to be shared out
+// between two threads: each name's bits are what each syntax name alone
+// selects, a literal (QRegExp) one included.
+TEST(SyntaxNameSelection, SelectionBitsAgreeWithEachSyntaxNameAlone)
+{
+    syntaxname::NameStore store;
+    for (int i = 0; i < 66000; ++i) {
+        char const* const endings[] = {"/solution.vtu", "/mesh.msh", "/x\\y.log", "/\xe9.dat"};
+        store.append("study/Re=" + std::to_string(i % 97) + "/run" + std::to_string(i) + endings[i % 4]);
+    }
+    std::vector<std::string> const syntaxNames = {"*.vtu", "run1*",     "*\\y.log",
+                                                  "",      "*.restart", "*[13]/mesh.msh"};
+    ASSERT_TRUE(syntaxname::Selector(syntaxNames[2]).isLiteral());
+    std::vector<std::uint8_t> const bits = syntaxname::selectionBits(store, syntaxNames);
+    ASSERT_EQ(bits.size(), store.size());
+    syntaxname::NameStore::Reader reader(store);
+    for (std::size_t k = 0; k < syntaxNames.size(); ++k) {
+        QStringList selected;
+        for (std::size_t i = 0; i < bits.size(); ++i)
+            if (bits[i] & (1u << k)) {
+                std::string_view const name = reader.at(i);
+                selected.append(QString::fromLatin1(name.data(), static_cast<int>(name.size())));
+            }
+        EXPECT_EQ(selected, syntaxname::select(store, syntaxNames[k])) << syntaxNames[k];
+    }
+    // Some names are selected by none, some by two.
+    EXPECT_GT(std::count(bits.begin(), bits.end(), 0), 0);
+    EXPECT_GT(std::count(bits.begin(), bits.end(), 3), 0);
+    EXPECT_THROW(syntaxname::selectionBits(store, std::vector<std::string>(9, "*")), std::invalid_argument);
 }
 
 } // namespace
