@@ -8,10 +8,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <new>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 // The entries are kept in a vector sorted by path rather than in a map from
 // path to entry: a study has millions of them, and a crawl hands them over
@@ -190,6 +195,103 @@ void matchRange(std::vector<Entry> const& files, std::size_t& next, std::size_t 
     }
 }
 
+// Lists shorter than this are matched on one thread.
+constexpr std::size_t sharedMatchLength = 1 << 16;
+constexpr std::size_t noCase = ~std::size_t(0);
+
+// The values of the later part of a long list, read on a helper thread:
+// the tuples get numbers of their own, in the order they are first met
+// there. The entries themselves are changed on the calling thread only, in
+// order, after the earlier part (their states are shared by all entries).
+struct LaterPart {
+    struct Read {
+        std::size_t caseNumber; // in `numbering`; noCase if unmatched
+        std::uint32_t recordCount;
+        bool inSteps; // false: matched anew on the calling thread
+    };
+    std::size_t first;
+    CaseNumbering numbering;
+    std::vector<Read> reads;  // by entry from `first`
+    std::exception_ptr error; // `reads` end where it was met
+
+    void read(std::vector<Entry> const& files, CrawlerFilePath::PatternList const& patterns)
+    {
+        try {
+            CrawlerFilePath::Scratch scratch;
+            for (std::size_t i = first; i < files.size(); ++i) {
+                CrawlerFilePath const& entry = *files[i];
+                Read read{noCase, 0, entry.rematchesInSteps(patterns)};
+                if (read.inSteps) {
+                    scratch.spans.clear();
+                    if (CrawlerFilePath::readValues(entry.pathText(), *patterns, scratch))
+                        read.caseNumber = numbering.number(entry.pathText(), scratch.spans);
+                    read.recordCount = static_cast<std::uint32_t>(scratch.spans.size());
+                }
+                reads.push_back(read);
+            }
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }
+
+    // Matches the entries from `first` as matchRange() does, with the values
+    // read ahead; the tuples first met here are numbered after those before.
+    void settle(std::vector<Entry> const& files, std::size_t& next,
+                CrawlerFilePath::PatternList const& patterns, CaseNumbering& cases,
+                CrawlerFilePath::Transitions& transitions)
+    {
+        std::vector<std::size_t> numbers(numbering.tuples.size(), noCase);
+        CrawlerFilePath::Scratch scratch;
+        for (next = first; next < first + reads.size(); ++next) {
+            Read const& read = reads[next - first];
+            CrawlerFilePath& entry = *files[next];
+            if (!read.inSteps) {
+                if (entry.rematchMetadataPatterns(patterns, scratch, transitions))
+                    entry.setCaseIndex(cases.number(entry.pathText(), scratch.spans));
+                continue;
+            }
+            entry.settleRematch(patterns, read.caseNumber != noCase, read.recordCount, transitions);
+            if (read.caseNumber == noCase)
+                continue;
+            std::size_t& number = numbers[read.caseNumber];
+            if (number == noCase)
+                number = cases.number(std::vector<std::string>(numbering.tuples[read.caseNumber]));
+            entry.setCaseIndex(number);
+        }
+        if (error)
+            std::rethrow_exception(error);
+    }
+};
+
+// Matches files[next, end) as matchRange() does; the values of the later
+// half of a long list are read on a helper thread meanwhile. On an error
+// `next` is the entry that failed.
+void matchAll(std::vector<Entry> const& files, std::size_t& next,
+              CrawlerFilePath::PatternList const& patterns, CaseNumbering& cases,
+              CrawlerFilePath::Transitions& transitions)
+{
+    std::size_t const end = files.size();
+    if (end - next < sharedMatchLength || std::thread::hardware_concurrency() < 2)
+        return matchRange(files, next, end, patterns, cases, transitions);
+    LaterPart later;
+    later.first = next + (end - next) / 2;
+    later.reads.reserve(end - later.first);
+    std::thread helper;
+    try {
+        helper = std::thread([&] { later.read(files, patterns); });
+    } catch (std::system_error const&) {
+        return matchRange(files, next, end, patterns, cases, transitions);
+    }
+    try {
+        matchRange(files, next, later.first, patterns, cases, transitions);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    later.settle(files, next, patterns, cases, transitions);
+}
+
 // Entries made together, in one allocation: a million allocations of their
 // own, each with its own count, would take a third more memory. Every shared
 // pointer to one of them keeps the whole block.
@@ -361,7 +463,7 @@ void CrawlerBasicImporterParser::applyMetadataPatternList(std::vector<MetadataPa
     auto const shared = boost::make_shared<std::vector<MetadataPattern> const>(patterns);
     std::size_t next = 0;
     try {
-        matchRange(files, next, files.size(), shared, impl.cases, transitions);
+        matchAll(files, next, shared, impl.cases, transitions);
     } catch (...) {
         // As if every entry had been reset before the first was matched.
         CrawlerFilePath::Transitions clearing;

@@ -58,8 +58,8 @@ CrawlerFilePath::Transitions::Transitions() = default;
 
 CrawlerFilePath::Transitions::~Transitions() = default;
 
-CrawlerFilePath::StatePtr CrawlerFilePath::Transitions::next(StatePtr const& from, PatternList const& patterns,
-                                                           bool matched)
+CrawlerFilePath::StatePtr CrawlerFilePath::Transitions::next(StatePtr const& from,
+                                                             PatternList const& patterns, bool matched)
 {
     // A round of matching takes nearly all entries the same few ways.
     for (auto step = steps_.rbegin(); step != steps_.rend(); ++step)
@@ -186,7 +186,8 @@ void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos,
     appendRecords(infos, scratch.spans);
 }
 
-void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos, std::vector<ValueSpan> const& spans) const
+void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos,
+                                    std::vector<ValueSpan> const& spans) const
 {
     std::string_view const path = pathText();
     for (ValueSpan const& span : spans) {
@@ -219,6 +220,19 @@ bool CrawlerFilePath::rematchMetadataPatterns(PatternList const& patterns, Scrat
     // Cleared, the records go; matched, they are read with `patterns` anew.
     infoCount_ = 0;
     return matchMetadataPatterns(patterns, scratch, transitions);
+}
+
+bool CrawlerFilePath::rematchesInSteps(PatternList const& patterns) const
+{
+    return !state_->literal && !patterns->empty() && patterns->size() <= UINT16_MAX;
+}
+
+void CrawlerFilePath::settleRematch(PatternList const& patterns, bool matched, std::size_t recordCount,
+                                    Transitions& transitions)
+{
+    identified_ = matched;
+    state_ = transitions.next(state_, patterns, matched);
+    infoCount_ = static_cast<std::uint16_t>(recordCount);
 }
 
 // Records already held are kept when an entry is matched again, and the new

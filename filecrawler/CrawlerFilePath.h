@@ -95,6 +95,13 @@ public:
     void clearMetadataInfoList(Transitions& transitions);
     // clearMetadataInfoList() then matchMetadataPatterns(), in one step.
     bool rematchMetadataPatterns(PatternList const& patterns, Scratch& scratch, Transitions& transitions);
+    // Whether rematchMetadataPatterns() can be done in two steps: the values
+    // read with readValues(), on any thread, then settleRematch().
+    bool rematchesInSteps(PatternList const& patterns) const;
+    // The rest of rematchMetadataPatterns(), once readValues() has given
+    // `matched` and `recordCount` spans.
+    void settleRematch(PatternList const& patterns, bool matched, std::size_t recordCount,
+                       Transitions& transitions);
     // Marks the entry as belonging to no case.
     void clearIdentification();
     std::vector<MetadataInfo> metadataInfoList() const;
@@ -103,7 +110,8 @@ public:
 
     // Reads the values of `patterns` from `path`: appends a span per pattern
     // until one is missing or has no value there; true when all were read.
-    static bool readValues(std::string_view path, std::vector<MetadataPattern> const& patterns, Scratch& scratch);
+    static bool readValues(std::string_view path, std::vector<MetadataPattern> const& patterns,
+                           Scratch& scratch);
 
 private:
     void becomeLiteral();
