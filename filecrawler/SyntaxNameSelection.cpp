@@ -431,19 +431,25 @@ namespace {
 // Lists shorter than this are not worth a second thread.
 constexpr std::size_t sharedScanLength = 1 << 16;
 
-// Sets the selection bits of the names in [first, last).
-void markSelected(NameStore const& names, std::vector<std::string> const& syntaxNames, std::size_t first,
-                  std::size_t last, std::uint8_t* bits)
+using BitSelectors = std::vector<std::pair<Selector, std::uint8_t>>;
+
+// The selectors of the syntax names that can select something, each with
+// its bit.
+BitSelectors bitSelectors(std::vector<std::string> const& syntaxNames)
 {
-    // Selectors are made per thread: a literal one keeps QRegExp state.
-    std::vector<std::pair<Selector, std::uint8_t>> selectors;
+    BitSelectors selectors;
     for (std::size_t k = 0; k < syntaxNames.size(); ++k) {
         Selector selector(syntaxNames[k]);
         if (selector.selectsSomething())
             selectors.emplace_back(std::move(selector), std::uint8_t(1u << k));
     }
-    if (selectors.empty())
-        return;
+    return selectors;
+}
+
+// Sets the selection bits of the names in [first, last).
+void markSelected(NameStore const& names, BitSelectors const& selectors, std::size_t first, std::size_t last,
+                  std::uint8_t* bits)
+{
     NameStore::Reader reader(names);
     for (std::size_t i = first; i < last; ++i) {
         std::string_view const name = reader.at(i);
@@ -463,17 +469,27 @@ std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std:
         throw std::invalid_argument("selectionBits: more than 8 syntax names");
     for (std::string const& syntaxName : syntaxNames)
         scanWith(syntaxName); // counted as separate passes would be
-    std::vector<std::uint8_t> bits(names.size(), 0);
     std::size_t const count = names.size();
+    std::vector<std::uint8_t> bits(count, 0);
+    BitSelectors const selectors = bitSelectors(syntaxNames);
+    if (selectors.empty())
+        return bits;
+    // A helper takes the later half with selectors of its own, made here.
+    // Syntax names tested with QRegExp keep to this thread.
+    bool const shared = count >= sharedScanLength && std::thread::hardware_concurrency() > 1 &&
+                        std::none_of(selectors.begin(), selectors.end(),
+                                     [](auto const& selector) { return selector.first.isLiteral(); });
     std::size_t middle = count;
     std::thread helper;
     std::exception_ptr helperError;
-    if (count >= sharedScanLength && std::thread::hardware_concurrency() > 1) {
+    BitSelectors helperSelectors;
+    if (shared) {
+        helperSelectors = bitSelectors(syntaxNames);
         middle = count / 2;
         try {
             helper = std::thread([&] {
                 try {
-                    markSelected(names, syntaxNames, middle, count, bits.data());
+                    markSelected(names, helperSelectors, middle, count, bits.data());
                 } catch (...) {
                     helperError = std::current_exception();
                 }
@@ -483,7 +499,7 @@ std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std:
         }
     }
     try {
-        markSelected(names, syntaxNames, 0, middle, bits.data());
+        markSelected(names, selectors, 0, middle, bits.data());
     } catch (...) {
         if (helper.joinable())
             helper.join();

@@ -3,7 +3,7 @@
 # CI runs it after scripts/test.sh. Stages, in this order unless named:
 #   asan  AddressSanitizer + UndefinedBehaviorSanitizer, the whole suite  (build-asan/)
 #   fuzz  each libFuzzer harness for FUZZ_SECONDS (default 60), clang    (build-fuzz/)
-#   tsan  ThreadSanitizer, the crawler's tests (FolderCrawler*)          (build-tsan/)
+#   tsan  ThreadSanitizer, the tests of code that runs threads         (build-tsan/)
 #   scripts/test-sanitizers.sh            # all three
 #   scripts/test-sanitizers.sh tsan       # one stage
 # Every stage stops at the first report. Each stage's time is printed.
@@ -20,6 +20,10 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_retu
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp:print_suppressions=0"
+
+# The crawl, and the case forming and aux-file selection on lists long
+# enough to be shared out between threads.
+threaded_tests='^FolderCrawler|^ParserEquivalence.LongLists|^SyntaxNameSelection.SelectionBits'
 
 configure() { # build_dir, cmake options...
   local dir="$1"
@@ -40,7 +44,7 @@ for stage in "${stages[@]}"; do
       ;;
     tsan)
       configure "$here/build-tsan" -DBRIM_FILECRAWLER_SANITIZE=thread
-      (cd "$here/build-tsan" && ctest --output-on-failure --parallel "$(nproc)" -R '^FolderCrawler')
+      (cd "$here/build-tsan" && ctest --output-on-failure --parallel "$(nproc)" -R "$threaded_tests")
       ;;
     fuzz)
       BUILD_DIR="$here/build-fuzz" "$here/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"
