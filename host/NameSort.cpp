@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string_view>
+#include <system_error>
+#include <thread>
 
 namespace localfile {
 
 namespace {
+
+// Lists this long have their halves sorted on two threads, then merged.
+constexpr std::size_t sharedSortLength = 1 << 16;
 
 // The 8 bytes of `entry`'s name from `at`, big-endian, zeros past its end:
 // names hold no NUL, so a name that ends sorts before its continuations.
@@ -18,26 +24,24 @@ std::uint64_t chunkAt(NameRef const& entry, char const* names, std::size_t at)
     return key;
 }
 
-std::size_t sharedPrefixLength(std::vector<NameRef> const& entries, char const* names)
+std::size_t sharedPrefixLength(NameRef const* first, NameRef const* last, char const* names)
 {
-    std::size_t common = entries.front().length;
-    char const* const first = names + entries.front().offset;
-    for (NameRef const& entry : entries) {
-        char const* const name = names + entry.offset;
-        std::size_t const most = std::min<std::size_t>(common, entry.length);
+    std::size_t common = first->length;
+    char const* const front = names + first->offset;
+    for (NameRef const* entry = first; entry != last; ++entry) {
+        char const* const name = names + entry->offset;
+        std::size_t const most = std::min<std::size_t>(common, entry->length);
         std::size_t same = 0;
-        while (same < most && name[same] == first[same])
+        while (same < most && name[same] == front[same])
             ++same;
         common = same;
     }
     return common;
 }
 
-} // namespace
-
-void sortByName(std::vector<NameRef>& entries, char const* names)
+void sortRange(NameRef* entries, std::size_t count, char const* names)
 {
-    if (entries.size() < 2)
+    if (count < 2)
         return;
     struct Range {
         std::size_t begin;
@@ -46,13 +50,13 @@ void sortByName(std::vector<NameRef>& entries, char const* names)
     };
     // Ranges still to sort; each is split into runs of equal chunks, and
     // only those go on, so the stack stays small and every pass shortens names.
-    std::vector<Range> pending{{0, entries.size(), sharedPrefixLength(entries, names)}};
+    std::vector<Range> pending{{0, count, sharedPrefixLength(entries, entries + count, names)}};
     while (!pending.empty()) {
         Range const range = pending.back();
         pending.pop_back();
-        auto const begin = entries.begin() + static_cast<std::ptrdiff_t>(range.begin);
-        auto const end = entries.begin() + static_cast<std::ptrdiff_t>(range.end);
-        for (auto it = begin; it != end; ++it)
+        NameRef* const begin = entries + range.begin;
+        NameRef* const end = entries + range.end;
+        for (NameRef* it = begin; it != end; ++it)
             it->key = chunkAt(*it, names, range.at);
         std::sort(begin, end, [](NameRef const& a, NameRef const& b) { return a.key < b.key; });
 
@@ -69,6 +73,34 @@ void sortByName(std::vector<NameRef>& entries, char const* names)
             run = runEnd;
         }
     }
+}
+
+} // namespace
+
+void sortByName(std::vector<NameRef>& entries, char const* names)
+{
+    std::size_t const count = entries.size();
+    if (count < sharedSortLength || std::thread::hardware_concurrency() < 2)
+        return sortRange(entries.data(), count, names);
+    // A folder of a million files is read by one thread while the walk waits
+    // for it: its halves are sorted side by side.
+    std::size_t const half = count / 2;
+    std::thread helper;
+    try {
+        helper = std::thread([&] { sortRange(entries.data() + half, count - half, names); });
+    } catch (std::system_error const&) {
+        return sortRange(entries.data(), count, names);
+    }
+    sortRange(entries.data(), half, names);
+    helper.join();
+    auto const name = [names](NameRef const& entry) {
+        return std::string_view(names + entry.offset, entry.length);
+    };
+    std::vector<NameRef> merged(count);
+    std::merge(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(half),
+               entries.begin() + static_cast<std::ptrdiff_t>(half), entries.end(), merged.begin(),
+               [&](NameRef const& a, NameRef const& b) { return name(a) < name(b); });
+    entries.swap(merged);
 }
 
 } // namespace localfile
