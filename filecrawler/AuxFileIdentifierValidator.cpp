@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <set>
 #include <string>
@@ -67,91 +68,115 @@ private:
 //
 // A filed path that is one of the candidates' names is kept as that name's
 // position in the shared name store; any other path (one with a NUL, say) is
-// kept in a list of its own.
+// kept in a list of its own. Files are filed in any order of cases, then put
+// in order of case once: a case's files stay in one run, in the order they
+// were filed, each marked with its tag. That takes 8 bytes a file, where a
+// table per case would take a hundred.
 class AuxFileCollection : public virtual AuxFileCollectionInterface {
 public:
     explicit AuxFileCollection(boost::shared_ptr<NameStore const> names) : names_(std::move(names)) {}
 
     void add(std::size_t caseIndex, std::string const& tag, std::string path)
     {
-        paths(caseIndex, tag).push_back(OWN_PATH | otherPaths_.size());
+        file(caseIndex, tag, otherPaths_.size(), OWN_PATH);
         otherPaths_.push_back(std::move(path));
     }
 
     // Files the name at `position` of the name store.
     void addName(std::size_t caseIndex, std::string const& tag, std::size_t position)
     {
-        paths(caseIndex, tag).push_back(position);
+        file(caseIndex, tag, position, 0);
     }
 
-    bool isEmpty() const override { return cases_.empty(); }
+    // Puts the files in order of case; called once all are filed.
+    void finish()
+    {
+        runStarts_.assign(caseCount_ + 1, 0);
+        for (Filed const& filed : filed_)
+            ++runStarts_[filed.caseIndex + 1];
+        for (std::size_t c = 0; c < caseCount_; ++c)
+            runStarts_[c + 1] += runStarts_[c];
+        std::vector<std::size_t> next(runStarts_.begin(), runStarts_.end() - 1);
+        entries_.resize(filed_.size());
+        for (Filed const& filed : filed_)
+            entries_[next[filed.caseIndex]++] = filed.entry;
+        std::vector<Filed>().swap(filed_);
+    }
+
+    bool isEmpty() const override { return caseCount_ == 0; }
 
     std::set<std::string> tags() const override { return tags_; }
 
     std::vector<std::string> auxFilePaths(std::size_t caseIndex, std::string const& tag) const override
     {
-        if (caseIndex >= cases_.size())
-            return {};
-        auto const& byTag = cases_[caseIndex];
-        if (byTag.empty())
+        if (caseIndex >= caseCount_)
             return {};
         auto const number = tagNumbers_.find(tag);
         if (number == tagNumbers_.end())
             return {};
-        auto const entries = byTag.find(number->second);
-        if (entries == byTag.end())
-            return {};
+        std::uint64_t const tagBits = std::uint64_t(number->second) << TAG_SHIFT;
         std::vector<std::string> result;
-        result.reserve(entries->second.size());
         NameStore::Reader reader(*names_);
-        for (std::uint64_t const entry : entries->second) {
+        for (std::size_t i = runStarts_[caseIndex]; i < runStarts_[caseIndex + 1]; ++i) {
+            std::uint64_t const entry = entries_[i];
+            if ((entry & TAG_MASK) != tagBits)
+                continue;
+            std::uint64_t const where = entry & WHERE_MASK;
             if (entry & OWN_PATH)
-                result.push_back(otherPaths_[entry & ~OWN_PATH]);
+                result.push_back(otherPaths_[where]);
             else
-                result.emplace_back(reader.at(entry));
+                result.emplace_back(reader.at(where));
         }
         return result;
     }
 
-    std::size_t caseCount() const override { return cases_.size(); }
+    std::size_t caseCount() const override { return caseCount_; }
 
 private:
+    // An entry: whether the path is one of its own, the tag's number, and
+    // the position of the name or of the path.
     static constexpr std::uint64_t OWN_PATH = std::uint64_t(1) << 63;
+    static constexpr unsigned TAG_SHIFT = 40;
+    static constexpr std::uint64_t WHERE_MASK = (std::uint64_t(1) << TAG_SHIFT) - 1;
+    static constexpr std::uint64_t TAG_MASK = ~(OWN_PATH | WHERE_MASK);
+    static constexpr std::uint64_t MAX_TAGS = TAG_MASK >> TAG_SHIFT;
 
-    // The list of a case and tag, created as needed; a new tag gets the next
-    // number. Consecutive calls mostly name the same case and tag, so the
-    // last list is remembered.
-    std::vector<std::uint64_t>& paths(std::size_t caseIndex, std::string const& tag)
+    struct Filed {
+        std::size_t caseIndex;
+        std::uint64_t entry;
+    };
+
+    void file(std::size_t caseIndex, std::string const& tag, std::uint64_t where, std::uint64_t ownPath)
     {
-        if (lastList_ && lastCase_ == caseIndex && lastTag_->first == tag)
-            return *lastList_;
-        auto number = tagNumbers_.find(tag);
-        if (number == tagNumbers_.end()) {
-            number = tagNumbers_.emplace(tag, nextTagNumber_++).first;
-            tags_.insert(tag);
+        if (caseIndex >= std::numeric_limits<std::size_t>::max() - 1)
+            throw norvale::ExceptionBase(
+                "The case index " + std::to_string(caseIndex) + " of an auxiliary file is too large.", false);
+        if (where > WHERE_MASK)
+            throw norvale::ExceptionBase("Too many auxiliary files to file: " + std::to_string(where) + ".",
+                                         false);
+        if (!lastTag_ || lastTag_->first != tag) {
+            auto number = tagNumbers_.find(tag);
+            if (number == tagNumbers_.end()) {
+                if (tagNumbers_.size() >= MAX_TAGS)
+                    throw norvale::ExceptionBase("Too many tags of auxiliary files, at: " + tag + ".", false);
+                number = tagNumbers_.emplace(tag, static_cast<std::uint64_t>(tagNumbers_.size())).first;
+                tags_.insert(tag);
+            }
+            lastTag_ = &*number;
         }
-        if (caseIndex >= cases_.size()) {
-            if (caseIndex >= cases_.max_size())
-                throw norvale::ExceptionBase("The case index " + std::to_string(caseIndex) +
-                                                 " of an auxiliary file is too large.",
-                                             false);
-            cases_.resize(caseIndex + 1);
-        }
-        lastCase_ = caseIndex;
-        lastTag_ = number;
-        lastList_ = &cases_[caseIndex][number->second];
-        return *lastList_;
+        filed_.push_back(Filed{caseIndex, ownPath | where | (lastTag_->second << TAG_SHIFT)});
+        caseCount_ = std::max(caseCount_, caseIndex + 1);
     }
 
     std::set<std::string> tags_;
-    std::map<std::string, unsigned int> tagNumbers_;
-    unsigned int nextTagNumber_ = 0;
-    std::vector<std::map<unsigned int, std::vector<std::uint64_t>>> cases_;
+    std::map<std::string, std::uint64_t> tagNumbers_;
+    std::pair<std::string const, std::uint64_t> const* lastTag_ = nullptr;
+    std::vector<Filed> filed_;           // until finish()
+    std::vector<std::uint64_t> entries_; // by case, then in filing order
+    std::vector<std::size_t> runStarts_; // the first entry of each case, and the end
+    std::size_t caseCount_ = 0;
     boost::shared_ptr<NameStore const> names_;
     std::vector<std::string> otherPaths_;
-    std::size_t lastCase_ = 0;
-    std::map<std::string, unsigned int>::const_iterator lastTag_;
-    std::vector<std::uint64_t>* lastList_ = nullptr; // the list of lastCase_ and lastTag_
 };
 
 bool isEmptyIdentifier(AuxFileIdentifier const& identifier)
@@ -325,6 +350,7 @@ boost::shared_ptr<AuxFileCollectionInterface> AuxFileIdentifierValidator::auxFil
             }
         }
     }
+    collection->finish();
     return collection;
 }
 
