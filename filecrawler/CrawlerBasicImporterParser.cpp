@@ -255,7 +255,7 @@ struct LaterPart {
                 continue;
             std::size_t& number = numbers[read.caseNumber];
             if (number == noCase)
-                number = cases.number(std::vector<std::string>(numbering.tuples[read.caseNumber]));
+                number = cases.number(std::move(numbering.tuples[read.caseNumber])); // read once
             entry.setCaseIndex(number);
         }
         if (error)
