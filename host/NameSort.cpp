@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -85,22 +86,33 @@ void sortByName(std::vector<NameRef>& entries, char const* names)
     // A folder of a million files is read by one thread while the walk waits
     // for it: its halves are sorted side by side.
     std::size_t const half = count / 2;
+    std::exception_ptr helperError;
     std::thread helper;
     try {
-        helper = std::thread([&] { sortRange(entries.data() + half, count - half, names); });
+        helper = std::thread([&] {
+            try {
+                sortRange(entries.data() + half, count - half, names);
+            } catch (...) {
+                helperError = std::current_exception();
+            }
+        });
     } catch (std::system_error const&) {
         return sortRange(entries.data(), count, names);
     }
-    sortRange(entries.data(), half, names);
+    try {
+        sortRange(entries.data(), half, names);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
     helper.join();
+    if (helperError)
+        std::rethrow_exception(helperError);
     auto const name = [names](NameRef const& entry) {
         return std::string_view(names + entry.offset, entry.length);
     };
-    std::vector<NameRef> merged(count);
-    std::merge(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(half),
-               entries.begin() + static_cast<std::ptrdiff_t>(half), entries.end(), merged.begin(),
-               [&](NameRef const& a, NameRef const& b) { return name(a) < name(b); });
-    entries.swap(merged);
+    std::inplace_merge(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(half), entries.end(),
+                       [&](NameRef const& a, NameRef const& b) { return name(a) < name(b); });
 }
 
 } // namespace localfile
