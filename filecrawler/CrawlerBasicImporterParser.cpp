@@ -2,6 +2,7 @@
 
 #include "filecrawler/CrawlerFilePath.h"
 #include "filecrawler/PathOrder.h"
+#include "host/SideBySide.h"
 
 #include <boost/make_shared.hpp>
 
@@ -13,8 +14,6 @@
 #include <memory>
 #include <new>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -183,16 +182,21 @@ using Entry = boost::shared_ptr<CrawlerFilePath>;
 
 // Clears and matches the entries from `next` to `end`, numbering the cases of
 // those that match in `cases`; `next` is left at the entry that threw.
+void matchEntry(CrawlerFilePath& entry, CrawlerFilePath::PatternList const& patterns,
+                CrawlerFilePath::Scratch& scratch, CaseNumbering& cases,
+                CrawlerFilePath::Transitions& transitions)
+{
+    if (entry.rematchMetadataPatterns(patterns, scratch, transitions))
+        entry.setCaseIndex(cases.number(entry.pathText(), scratch.spans));
+}
+
 void matchRange(std::vector<Entry> const& files, std::size_t& next, std::size_t end,
                 CrawlerFilePath::PatternList const& patterns, CaseNumbering& cases,
                 CrawlerFilePath::Transitions& transitions)
 {
     CrawlerFilePath::Scratch scratch;
-    for (; next < end; ++next) {
-        CrawlerFilePath& entry = *files[next];
-        if (entry.rematchMetadataPatterns(patterns, scratch, transitions))
-            entry.setCaseIndex(cases.number(entry.pathText(), scratch.spans));
-    }
+    for (; next < end; ++next)
+        matchEntry(*files[next], patterns, scratch, cases, transitions);
 }
 
 // Lists shorter than this are matched on one thread.
@@ -217,6 +221,7 @@ struct LaterPart {
     void read(std::vector<Entry> const& files, CrawlerFilePath::PatternList const& patterns)
     {
         try {
+            reads.reserve(files.size() - first);
             CrawlerFilePath::Scratch scratch;
             for (std::size_t i = first; i < files.size(); ++i) {
                 CrawlerFilePath const& entry = *files[i];
@@ -246,8 +251,7 @@ struct LaterPart {
             Read const& read = reads[next - first];
             CrawlerFilePath& entry = *files[next];
             if (!read.inSteps) {
-                if (entry.rematchMetadataPatterns(patterns, scratch, transitions))
-                    entry.setCaseIndex(cases.number(entry.pathText(), scratch.spans));
+                matchEntry(entry, patterns, scratch, cases, transitions);
                 continue;
             }
             entry.settleRematch(patterns, read.caseNumber != noCase, read.recordCount, transitions);
@@ -271,24 +275,13 @@ void matchAll(std::vector<Entry> const& files, std::size_t& next,
               CrawlerFilePath::Transitions& transitions)
 {
     std::size_t const end = files.size();
-    if (end - next < sharedMatchLength || std::thread::hardware_concurrency() < 2)
+    if (end - next < sharedMatchLength)
         return matchRange(files, next, end, patterns, cases, transitions);
     LaterPart later;
     later.first = next + (end - next) / 2;
-    later.reads.reserve(end - later.first);
-    std::thread helper;
-    try {
-        helper = std::thread([&] { later.read(files, patterns); });
-    } catch (std::system_error const&) {
+    if (!runSideBySide([&] { later.read(files, patterns); },
+                       [&] { matchRange(files, next, later.first, patterns, cases, transitions); }))
         return matchRange(files, next, end, patterns, cases, transitions);
-    }
-    try {
-        matchRange(files, next, later.first, patterns, cases, transitions);
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
     later.settle(files, next, patterns, cases, transitions);
 }
 

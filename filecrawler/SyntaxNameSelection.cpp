@@ -1,5 +1,7 @@
 #include "filecrawler/SyntaxNameSelection.h"
 
+#include "host/SideBySide.h"
+
 #include <QChar>
 #include <QRegExp>
 
@@ -9,10 +11,7 @@
 #include <bitset>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace syntaxname {
@@ -474,41 +473,18 @@ std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std:
     BitSelectors const selectors = bitSelectors(syntaxNames);
     if (selectors.empty())
         return bits;
-    // A helper takes the later half with selectors of its own, made here.
-    // Syntax names tested with QRegExp keep to this thread.
-    bool const shared = count >= sharedScanLength && std::thread::hardware_concurrency() > 1 &&
-                        std::none_of(selectors.begin(), selectors.end(),
+    // A helper takes the later half of a long list, with selectors of its
+    // own made here. Syntax names tested with QRegExp keep to this thread.
+    bool const literal = std::any_of(selectors.begin(), selectors.end(),
                                      [](auto const& selector) { return selector.first.isLiteral(); });
-    std::size_t middle = count;
-    std::thread helper;
-    std::exception_ptr helperError;
-    BitSelectors helperSelectors;
-    if (shared) {
-        helperSelectors = bitSelectors(syntaxNames);
-        middle = count / 2;
-        try {
-            helper = std::thread([&] {
-                try {
-                    markSelected(names, helperSelectors, middle, count, bits.data());
-                } catch (...) {
-                    helperError = std::current_exception();
-                }
-            });
-        } catch (std::system_error const&) {
-            middle = count; // no thread to be had: all on this one
-        }
+    if (count >= sharedScanLength && !literal) {
+        BitSelectors const helperSelectors = bitSelectors(syntaxNames);
+        std::size_t const middle = count / 2;
+        if (runSideBySide([&] { markSelected(names, helperSelectors, middle, count, bits.data()); },
+                          [&] { markSelected(names, selectors, 0, middle, bits.data()); }))
+            return bits;
     }
-    try {
-        markSelected(names, selectors, 0, middle, bits.data());
-    } catch (...) {
-        if (helper.joinable())
-            helper.join();
-        throw;
-    }
-    if (helper.joinable())
-        helper.join();
-    if (helperError)
-        std::rethrow_exception(helperError);
+    markSelected(names, selectors, 0, count, bits.data());
     return bits;
 }
 

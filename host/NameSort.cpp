@@ -1,11 +1,10 @@
 #include "host/NameSort.h"
 
+#include "host/SideBySide.h"
+
 #include <algorithm>
 #include <cstddef>
-#include <exception>
 #include <string_view>
-#include <system_error>
-#include <thread>
 
 namespace localfile {
 
@@ -81,33 +80,14 @@ void sortRange(NameRef* entries, std::size_t count, char const* names)
 void sortByName(std::vector<NameRef>& entries, char const* names)
 {
     std::size_t const count = entries.size();
-    if (count < sharedSortLength || std::thread::hardware_concurrency() < 2)
+    if (count < sharedSortLength)
         return sortRange(entries.data(), count, names);
     // A folder of a million files is read by one thread while the walk waits
     // for it: its halves are sorted side by side.
     std::size_t const half = count / 2;
-    std::exception_ptr helperError;
-    std::thread helper;
-    try {
-        helper = std::thread([&] {
-            try {
-                sortRange(entries.data() + half, count - half, names);
-            } catch (...) {
-                helperError = std::current_exception();
-            }
-        });
-    } catch (std::system_error const&) {
+    if (!runSideBySide([&] { sortRange(entries.data() + half, count - half, names); },
+                       [&] { sortRange(entries.data(), half, names); }))
         return sortRange(entries.data(), count, names);
-    }
-    try {
-        sortRange(entries.data(), half, names);
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
-    if (helperError)
-        std::rethrow_exception(helperError);
     auto const name = [names](NameRef const& entry) {
         return std::string_view(names + entry.offset, entry.length);
     };
