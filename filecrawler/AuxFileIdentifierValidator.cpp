@@ -105,7 +105,13 @@ public:
 
     bool isEmpty() const override { return caseCount_ == 0; }
 
-    std::set<std::string> tags() const override { return tags_; }
+    std::set<std::string> tags() const override
+    {
+        std::set<std::string> tags;
+        for (auto const& tagNumber : tagNumbers_)
+            tags.insert(tags.end(), tagNumber.first);
+        return tags;
+    }
 
     std::vector<std::string> auxFilePaths(std::size_t caseIndex, std::string const& tag) const override
     {
@@ -160,7 +166,6 @@ private:
                 if (tagNumbers_.size() >= MAX_TAGS)
                     throw norvale::ExceptionBase("Too many tags of auxiliary files, at: " + tag + ".", false);
                 number = tagNumbers_.emplace(tag, static_cast<std::uint64_t>(tagNumbers_.size())).first;
-                tags_.insert(tag);
             }
             lastTag_ = &*number;
         }
@@ -168,8 +173,7 @@ private:
         caseCount_ = std::max(caseCount_, caseIndex + 1);
     }
 
-    std::set<std::string> tags_;
-    std::map<std::string, std::uint64_t> tagNumbers_;
+    std::map<std::string, std::uint64_t> tagNumbers_; // the tags filed under, numbered as met
     std::pair<std::string const, std::uint64_t> const* lastTag_ = nullptr;
     std::vector<Filed> filed_;           // until finish()
     std::vector<std::uint64_t> entries_; // by case, then in filing order
