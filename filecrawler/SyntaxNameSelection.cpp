@@ -466,11 +466,10 @@ std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std:
 {
     if (syntaxNames.size() > maxSelectionBits)
         throw std::invalid_argument("selectionBits: more than 8 syntax names");
-    for (std::string const& syntaxName : syntaxNames)
-        scanWith(syntaxName); // counted as separate passes would be
     std::size_t const count = names.size();
     std::vector<std::uint8_t> bits(count, 0);
     BitSelectors const selectors = bitSelectors(syntaxNames);
+    scans.fetch_add(selectors.size(), std::memory_order_relaxed); // as separate passes would count
     if (selectors.empty())
         return bits;
     // A helper takes the later half of a long list, with selectors of its
