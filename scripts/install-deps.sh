@@ -14,6 +14,9 @@ packages=(
   time
   # The fuzz harnesses: clang with its sanitizer and libFuzzer runtimes.
   clang libclang-rt-14-dev
+  # The latency benchmark: a FUSE file system that delays each operation, and
+  # fd (fdfind) to compare with.
+  libfuse3-dev fuse3 fd-find
 )
 
 missing=()
