@@ -23,11 +23,22 @@ Run as root, it also measures with a cold page cache (echo 3 >
 /proc/sys/vm/drop_caches before each run). Every run's output of filecrawler
 and of the script must list the same cases, or the driver fails.
 
+With --latency MS,MS,... it measures instead the walk at the speed of a
+cluster file system: each study (by default the nested 100,000-file one) is
+mounted through bench/latencyfs, a FUSE view that waits MS milliseconds in
+every request the kernel sends it and lets the kernel cache nothing, and
+filecrawler, find, `fdfind` (its default threads, and -j 32) and the script
+run on the mount. Their outputs through the mount must equal those on the
+folder itself. It prints the medians, the most requests each kept in flight,
+and the ratios aimed at: filecrawler at least 10 times faster than find at
+1 ms and 5 times at 0.2 ms, and no slower than `fdfind -j 32` at 1 ms.
+
 Examples:
     bench/run-benchmarks.py                          # 100k and 1M nested studies
     bench/run-benchmarks.py --shapes nested,flat,deep,wide --sizes 1000000
     bench/run-benchmarks.py --root /data/study -p Re= -p model=:string -a mesh=*.msh
     bench/run-benchmarks.py --smoke --filecrawler build/app/filecrawler   # seconds; CI
+    bench/run-benchmarks.py --latency 0,0.2,1 --runs 3   # the 100k nested study through FUSE (root)
 """
 import argparse
 import json
@@ -38,6 +49,8 @@ import subprocess
 import sys
 import tempfile
 import time
+
+from latencyfs_mount import LatencyMount, fuse_unavailable
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
@@ -65,15 +78,21 @@ def say(text):
     print(text, flush=True)
 
 
-def build(build_dir, targets):
-    say("building %s in %s (Release)" % (", ".join(targets), build_dir))
+def build(build_dir, targets, optional=()):
+    """Builds `targets`, and `optional` ones where they exist (latencyfs
+    only where libfuse 3 is installed)."""
+    say("building %s in %s (Release)" % (", ".join(list(targets) + list(optional)), build_dir))
     configure = ["cmake", "-S", REPO, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Release",
                  "-DBRIM_FILECRAWLER_BUILD_TESTS=OFF", "-DBRIM_FILECRAWLER_BUILD_BENCHMARKS=ON"]
     if not os.path.exists(os.path.join(build_dir, "CMakeCache.txt")) and shutil.which("ninja"):
         configure[1:1] = ["-G", "Ninja"]
     subprocess.run(configure, check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", build_dir, "--parallel", "2", "--target"] + targets, check=True,
-                   stdout=subprocess.DEVNULL)
+    if targets:
+        subprocess.run(["cmake", "--build", build_dir, "--parallel", "2", "--target"] + targets, check=True,
+                       stdout=subprocess.DEVNULL)
+    for target in optional:
+        subprocess.run(["cmake", "--build", build_dir, "--parallel", "2", "--target", target],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def count_files(root):
@@ -124,22 +143,30 @@ class Study:
         self.files = count_files(root)
         self.folders = sum(1 for _ in os.walk(root))
 
-    def commands(self, filecrawler):
+    def commands(self, filecrawler, root=None, fdfind=None):
+        """The commands on the study, or on `root` (the study mounted
+        elsewhere); with `fdfind`, also fd's search for all files at its
+        default threads and at 32 (hidden and ignored files too, as find)."""
+        root = root or self.root
         pattern_args = [a for p in self.patterns for a in ("--pattern", p)]
         aux_args = [a for x in self.aux for a in ("--aux", x)]
-        return [
-            ("filecrawler", [filecrawler, self.root] + pattern_args + aux_args +
+        commands = [
+            ("filecrawler", [filecrawler, root] + pattern_args + aux_args +
              ["--skip-unusable-aux", "--format", "csv", "-q"]),
-            ("find", ["find", self.root, "-type", "f"]),
-            ("python", [PYTHON, os.path.join(HERE, "study_walk.py"), self.root] + pattern_args + aux_args),
+            ("find", ["find", root, "-type", "f"]),
         ]
+        if fdfind:
+            commands += [("fdfind", [fdfind, "-u", "-t", "f", ".", root]),
+                         ("fdfind -j 32", [fdfind, "-u", "-t", "f", "-j", "32", ".", root])]
+        commands.append(("python", [PYTHON, os.path.join(HERE, "study_walk.py"), root] + pattern_args + aux_args))
+        return commands
 
 
 def check_same_cases(study, commands, scratch):
     """filecrawler and the script must find the same cases."""
     outputs = {}
     for name, command in commands:
-        if name == "find":
+        if name not in ("filecrawler", "python"):
             continue
         outputs[name] = os.path.join(scratch, name + ".csv")
         run(command, outputs[name])
@@ -230,9 +257,109 @@ def micro_benchmarks(build_dir):
         subprocess.run([binary, "--benchmark_min_time=0.2"], check=True)
 
 
+def check_through_mount(study, mount, commands, filecrawler, scratch):
+    """What filecrawler and the script write through the mount equals what
+    they write on the folder itself (the roots taken out of it), they find
+    the same cases, and find and fd list every file."""
+    on_folder = dict(study.commands(filecrawler))
+    outputs = {}
+    for name, command in commands:
+        if name in ("filecrawler", "python"):
+            texts = []
+            for where, root, cmd in (("mount", mount.path, command), ("folder", study.root, on_folder[name])):
+                path = os.path.join(scratch, "%s-%s.out" % (name, where))
+                run(cmd, path)
+                with open(path, "rb") as f:
+                    texts.append(f.read().replace(root.encode() + b"/", b""))
+            if texts[0] != texts[1]:
+                raise SystemExit("%s: %s writes other results through the mount than on %s" % (
+                    study.name, name, study.root))
+            outputs[name] = path
+        else:
+            path = os.path.join(scratch, "listing.out")
+            run(command, path)
+            with open(path, "rb") as f:
+                listed = sum(1 for _ in f)
+            if listed != study.files:
+                raise SystemExit("%s: %s listed %d files through the mount, not %d" % (
+                    study.name, name, listed, study.files))
+    fc, py = case_rows(outputs["filecrawler"]), case_rows(outputs["python"])
+    if fc != py:
+        raise SystemExit("%s: filecrawler and the Python script disagree through the mount: %d and %d cases"
+                         % (study.name, len(fc[1]), len(py[1])))
+    return len(fc[1])
+
+
+def measure_through_mount(mount, commands, runs):
+    """{name: [(s, KiB, latencyfs counts)...]}, commands alternating."""
+    results = {name: [] for name, _ in commands}
+    for r in range(runs):
+        order = commands[r % len(commands):] + commands[:r % len(commands)]
+        for name, command in order:
+            mount.reset()
+            wall, peak = run(command)
+            results[name].append((wall, peak, mount.stats()))
+    return results
+
+
+# Ratios aimed at, by latency in ms: find / filecrawler and
+# (fdfind -j 32) / filecrawler at least these.
+LATENCY_GOALS = {1.0: (10.0, 1.0), 0.2: (5.0, None)}
+
+
+def report_latency(study, cases, latency, results):
+    say("")
+    say("%s at %g ms a request: %s files, %s folders, %s cases (%s)" % (
+        study.name, latency, format(study.files, ","), format(study.folders, ","), format(cases, ","), study.root))
+    say("  %-13s %9s %9s %9s %11s %9s %9s %9s %9s" % ("command", "median s", "min s", "max s", "files/s",
+                                                     "requests", "mean inf", "peak inf", "peak MiB"))
+    walls = {}
+    for name, samples in results.items():
+        walls[name] = median(samples, 0)
+        say("  %-13s %9.3f %9.3f %9.3f %11s %9d %9.1f %9d %9.1f" % (
+            name, walls[name], min(s[0] for s in samples), max(s[0] for s in samples),
+            format(int(study.files / walls[name]), ","), statistics.median(s[2]["requests"] for s in samples),
+            statistics.median(s[2]["waited_us"] / 1e6 / s[0] for s in samples),
+            max(s[2]["waited"] for s in samples), max(s[1] for s in samples) / 1024.0))
+    fc = walls["filecrawler"]
+    say("  (requests: those latencyfs served in a run; inf: requests in flight that the walk waited for,"
+        " on the mean and at the most)")
+    vs = {name: walls[name] / fc for name in walls if name != "filecrawler"}
+    say("  times filecrawler's: " + ", ".join("%s %.2f" % (n, r) for n, r in vs.items()))
+    goals = LATENCY_GOALS.get(float(latency))
+    if goals and study.files >= JUDGED_FROM:
+        find_goal, fd_goal = goals
+        say("  find / filecrawler %.2f (goal >= %g: %s)" % (vs["find"], find_goal,
+                                                            "met" if vs["find"] >= find_goal else "NOT met"))
+        if fd_goal:
+            say("  (fdfind -j 32) / filecrawler %.2f (goal >= %g: %s)" % (
+                vs["fdfind -j 32"], fd_goal, "met" if vs["fdfind -j 32"] >= fd_goal else "NOT met"))
+    elif goals:
+        say("  (too few files to judge the goals)")
+    return vs
+
+
+def latency_benchmarks(studies, latencies, filecrawler, latencyfs, runs, scratch):
+    why = fuse_unavailable(latencyfs)
+    if why:
+        raise SystemExit("--latency needs FUSE: " + why)
+    fdfind = shutil.which("fdfind") or shutil.which("fd")
+    if not fdfind:
+        raise SystemExit("--latency needs fd (Debian package fd-find; scripts/install-deps.sh)")
+    say("%d runs of each command through latencyfs, alternating; medians. %s" % (
+        runs, time.strftime("%Y-%m-%d %H:%M")))
+    for study in studies:
+        for latency in latencies:
+            with LatencyMount(latencyfs, study.root, os.path.join(scratch, "mount"), latency) as mount:
+                commands = study.commands(filecrawler, mount.path, fdfind)
+                cases = check_through_mount(study, mount, commands, filecrawler, scratch)
+                results = measure_through_mount(mount, commands, runs)
+            report_latency(study, cases, latency, results)
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("--sizes", default="100000,1000000", help="study sizes in files (default 100000,1000000)")
+    p.add_argument("--sizes", help="study sizes in files (default 100000,1000000; with --latency 100000)")
     p.add_argument("--shapes", default="nested", help="study shapes: %s (default nested)" % ",".join(SHAPES))
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--runs", type=int, default=5, help="timed warm runs of each command (default 5)")
@@ -247,14 +374,27 @@ def main():
     p.add_argument("--filecrawler", help="use this program instead of building one")
     p.add_argument("--aux-bench", action="store_true", help="also measure goal 2 (takes minutes)")
     p.add_argument("--micro", action="store_true", help="also run the Google Benchmark programs")
+    p.add_argument("--latency", help="milliseconds per request, such as 0,0.2,1: measure through bench/latencyfs "
+                                     "(FUSE, as root) instead")
+    p.add_argument("--latencyfs", help="use this latencyfs instead of building one")
     p.add_argument("--smoke", action="store_true", help="a tiny study, one run, made and removed in a temporary "
                                                           "folder: checks that everything works, in seconds")
     args = p.parse_args()
+    latencies = None
+    if args.latency is not None:
+        try:
+            latencies = [float(x) for x in args.latency.split(",")]
+        except ValueError:
+            raise SystemExit("--latency takes milliseconds separated by commas, such as 0,0.2,1")
+        if any(x < 0 for x in latencies):
+            raise SystemExit("--latency: a latency cannot be negative")
+    if args.sizes is None:
+        args.sizes = "100000" if latencies else "100000,1000000"
 
     scratch = tempfile.mkdtemp(prefix="brim-bench-")
     try:
         if args.smoke:
-            args.sizes, args.shapes, args.runs, args.cold_runs = "1500", "nested,flat", 1, 0
+            args.sizes, args.shapes, args.runs, args.cold_runs = "1500", "nested" if latencies else "nested,flat", 1, 0
             args.trees_dir = os.path.join(scratch, "trees")
         filecrawler = args.filecrawler
         targets = []
@@ -265,12 +405,17 @@ def main():
             targets.append("syntax_name_bench")
         if args.micro:
             targets += ["path_matching_bench", "case_forming_bench", "listing_bench"]
+        latencyfs = args.latencyfs
+        if latencies and not latencyfs:
+            latencyfs = os.path.join(args.build_dir, "bench", "latencyfs")
+            build(args.build_dir, targets, optional=["latencyfs"])
+            targets = []
         if targets:
             build(args.build_dir, targets)
         if not os.path.exists(TIME):
             raise SystemExit("%s (GNU time, Debian package time) is needed for the peak memory" % TIME)
         cold_runs = args.cold_runs
-        if cold_runs and os.geteuid() != 0:
+        if cold_runs and not latencies and os.geteuid() != 0:
             say("not root: no cold-cache runs")
             cold_runs = 0
 
@@ -286,6 +431,10 @@ def main():
                 for size in (int(s) for s in args.sizes.split(",")):
                     root = make_study(args.trees_dir, shape, size, args.seed)
                     studies.append(Study("%s %d" % (shape, size), root, patterns_for(SHAPES[shape][1]), AUX))
+
+        if latencies:
+            latency_benchmarks(studies, latencies, filecrawler, latencyfs, args.runs, scratch)
+            return 0
 
         say("%d warm runs%s of each command, alternating; medians. %s" % (
             args.runs, " and %d cold runs" % cold_runs if cold_runs else "", time.strftime("%Y-%m-%d %H:%M")))
@@ -316,7 +465,9 @@ def main():
         if args.micro:
             micro_benchmarks(args.build_dir)
     finally:
-        shutil.rmtree(scratch, ignore_errors=True)
+        # Never into a mount that could not be taken down.
+        if not os.path.ismount(os.path.join(scratch, "mount")):
+            shutil.rmtree(scratch, ignore_errors=True)
     return 0
 
 
