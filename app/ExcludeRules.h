@@ -28,8 +28,15 @@ public:
 
 private:
     struct Glob {
+        // Name globs of the common forms (.git, *.swp, ._*) are compared
+        // directly, as fnmatch would match them: a tenth of the time.
+        enum Form { Literal, Suffix, Prefix, Pattern };
         std::string text;
         bool foldersOnly;
+        Form form;
+        std::string literal; // the text without its '*' (not Pattern)
+
+        bool matchesName(std::string const& name) const;
     };
     std::vector<Glob> names_;
     std::vector<Glob> paths_;

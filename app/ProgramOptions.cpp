@@ -61,7 +61,8 @@ void configure(QCommandLineParser& parser)
     parser.addOption({{"a", "aux"},
                       "Tags the files of the cases that the wildcard SYNTAX selects (it must match the "
                       "end of the path) with TAG. Repeat it in priority order: the first identifier that "
-                      "selects a file decides its tag.",
+                      "selects a file decides its tag. Case files that none selects are listed under "
+                      "(untagged).",
                       "TAG=SYNTAX"});
     parser.addOption({"skip-unusable-aux", "Go on without the --aux identifiers that are unusable."});
     parser.addOption({{"f", "format"},

@@ -103,7 +103,10 @@ TEST(ExcludeRules, NamesAndPathsAreMatchedWithFnmatch)
         {".git", "Re=1/.gitignore", false, false},
         {"*.swp", "Re=1/.log.txt.swp", false, true}, // '*' matches a leading dot
         {"._*", "Re=1/._mesh.msh", false, true},
+        {"*.swp", "Re=1/a.swp.bak", false, false},
         {"*~", "Re=1/log.txt~", false, true},
+        {"Re=*", "Re=1", true, true},
+        {"*", "Re=1/f", false, true},
         {"*~", "Re=1~/log.txt", false, false}, // only the entry's own name
         {"[!R]*", "Re=1", true, false},
         {"Re=1/scratch", "Re=1/scratch", true, true}, // with '/': the path below ROOT
