@@ -253,6 +253,7 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
         {{"sample-study", "-p", ""}, 2, "--pattern \"\": the pattern text is empty"},
         {{"sample-study", "-p", ":string"}, 2, "--pattern \":string\": the pattern text is empty"},
         {{"sample-study", "-p", "Re=", "-a", "mesh"}, 2, "--aux \"mesh\": expected TAG=SYNTAX"},
+        {{"sample-study", "-p", "Re=", "--exclude", "/"}, 2, "--exclude \"/\": the glob names no entry"},
         {{"sample-study", "-p", "Re=", "-f", "xml"}, 2, "--format \"xml\": expected table, csv, json, vtk or vtt"},
         {{"sample-study", "-p", "Re=", "-o", "cases.xls"}, 2, "cannot tell the format from the file name"},
         {{"sample-study", "-p", "Re=", "-o", "/nonexistent/cases.csv"}, 8,
