@@ -13,7 +13,9 @@ enum ExitStatus : int {
     CrawlIncomplete = 6,   // a folder below ROOT could not be read; results cover what was found
     UnusableAux = 7,       // some --aux identifier is unusable (and --skip-unusable-aux was not given)
     OutputNotWritable = 8, // the output file cannot be written
-    Interrupted = 130,     // Ctrl-C
+    // --keep-going: results written; some folders could not be read and were skipped
+    SomeFoldersSkipped = 12,
+    Interrupted = 130, // Ctrl-C
 };
 
 } // namespace cli

@@ -41,12 +41,31 @@ UnmatchedReason unmatchedReason(std::string const& path, std::vector<MetadataPat
 // One line saying what `reason` means, naming the patterns by their texts.
 std::string describe(UnmatchedReason const& reason, std::vector<MetadataPattern> const& patterns);
 
+// A machine-readable name for the kind of reason (missing-text, ...).
+char const* kindName(UnmatchedReason::Kind kind);
+
+// The indexes of the patterns whose text occurs in `root`, the crawled
+// folder's own absolute path: the library matches only the paths below it,
+// so those texts are never found where the user sees them.
+std::vector<std::size_t> patternsInRoot(std::string const& root,
+                                        std::vector<MetadataPattern> const& patterns);
+// The folder above the component of `root` where the first of those texts
+// begins: crawled instead, it makes the text part of the matched paths.
+// Empty when no pattern text occurs in `root`.
+std::string folderToCrawl(std::string const& root, std::vector<MetadataPattern> const& patterns);
+
 // The files in no case, grouped by reason, with counts and a few examples.
 class Explanation {
 public:
     static constexpr std::size_t EXAMPLES = 3;
+    static constexpr std::size_t ALL = std::size_t(-1);
 
-    explicit Explanation(std::vector<MetadataPattern> patterns);
+    // Keeps `examples` paths per reason (ALL: every one).
+    explicit Explanation(std::vector<MetadataPattern> patterns, std::size_t examples = EXAMPLES);
+
+    // The crawled folder, as given; the report says which pattern texts
+    // occur in its absolute path.
+    void setRoot(std::string const& root);
 
     void add(std::string const& path, std::vector<MetadataInfo> const& records);
 
@@ -59,11 +78,18 @@ public:
     std::vector<Group> groups() const;
     std::size_t unmatchedCount() const { return unmatched_; }
 
-    // The report: a first line with the counts, then each group.
+    // The report: a first line with the counts, a note on pattern texts in
+    // ROOT's own path, then each group.
     void write(std::size_t fileCount, QIODevice& device) const;
+    // The same as one JSON object: fileCount, unmatchedFileCount, root,
+    // patternsInRoot (texts), suggestedRoot (null when none), and reasons,
+    // each with reason (the text line), kind, pattern, count and paths.
+    void writeJson(std::size_t fileCount, QIODevice& device) const;
 
 private:
     std::vector<MetadataPattern> patterns_;
+    std::size_t examples_;
+    std::string root_; // absolute
     std::map<UnmatchedReason, Group> groups_;
     std::size_t unmatched_ = 0;
 };

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 
 namespace cli {
 namespace {
@@ -29,6 +31,34 @@ std::vector<std::string> orderedTags(std::set<std::string> const& tags,
 }
 
 } // namespace
+
+char const* const UNTAGGED = "(untagged)";
+
+void addUntaggedFiles(ImportReport& report,
+                      std::vector<boost::shared_ptr<AuxFileInfoInterface>> const& caseFiles)
+{
+    if (report.files.empty())
+        return;
+    std::unordered_set<std::string_view> tagged; // a file is in one case only
+    for (std::vector<std::vector<std::string>> const& byTag : report.files)
+        for (std::vector<std::string> const& files : byTag)
+            tagged.insert(files.begin(), files.end());
+    std::vector<std::vector<std::string>> untagged(report.files.size());
+    bool any = false;
+    for (boost::shared_ptr<AuxFileInfoInterface> const& file : caseFiles) {
+        std::size_t const caseIndex = file->caseIndex();
+        std::string path = file->filePath();
+        if (caseIndex < untagged.size() && tagged.count(path) == 0) {
+            untagged[caseIndex].push_back(std::move(path));
+            any = true;
+        }
+    }
+    if (!any)
+        return;
+    report.tags.push_back(UNTAGGED);
+    for (std::size_t caseIndex = 0; caseIndex < untagged.size(); ++caseIndex)
+        report.files[caseIndex].push_back(std::move(untagged[caseIndex]));
+}
 
 std::vector<std::string> columnNames(std::vector<MetadataPattern> const& patterns)
 {

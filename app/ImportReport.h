@@ -33,10 +33,20 @@ struct ImportReport {
     std::size_t caseCount() const { return values.size(); }
 };
 
+// The reserved tag under which the report lists the files of a case that no
+// identifier selected; no identifier can name it, as tags never hold '('.
+extern char const* const UNTAGGED;
+
 // Reads the delivered case table and collection. The per-case files are
 // gathered only `withFiles`.
 ImportReport buildReport(ProgramLoadContext const& context, std::vector<MetadataPattern> const& patterns,
                          std::vector<AuxFileIdentifier> const& identifiers, bool withFiles);
+
+// Adds the tag UNTAGGED, last, with each case's files that no identifier
+// filed under a tag, when there are any and the report holds the per-case
+// files. `caseFiles` are the files in a case (identifiedAuxFiles()).
+void addUntaggedFiles(ImportReport& report,
+                      std::vector<boost::shared_ptr<AuxFileInfoInterface>> const& caseFiles);
 
 // The column names the case table gives the patterns (each text made unique
 // as Re=, Re=(2), ...); used when there is no case, and so no column.

@@ -2,6 +2,7 @@
 
 #include "ExitStatus.h"
 #include "Explanation.h"
+#include "FilteredFileInfo.h"
 #include "ImportReport.h"
 #include "InterruptWatcher.h"
 #include "OutputFile.h"
@@ -127,9 +128,11 @@ bool chooseAuxFiles(MetadataFileCrawler& importer,
     return true;
 }
 
-Explanation explain(MetadataFileCrawler const& importer, std::vector<MetadataPattern> const& patterns)
+Explanation explain(MetadataFileCrawler const& importer, ProgramOptions const& options)
 {
-    Explanation explanation(patterns);
+    std::vector<MetadataPattern> const& patterns = options.patterns;
+    Explanation explanation(patterns, options.explainAll ? Explanation::ALL : Explanation::EXAMPLES);
+    explanation.setRoot(options.root);
     for (std::string const& path : importer.files()) {
         std::vector<MetadataInfo> const records = importer.metadataInfoList(path);
         // A path in a case has one record per pattern; one in no case fewer.
@@ -139,13 +142,16 @@ Explanation explain(MetadataFileCrawler const& importer, std::vector<MetadataPat
     return explanation;
 }
 
-bool writeExplanation(Explanation const& explanation, std::size_t fileCount)
+bool writeExplanation(Explanation const& explanation, std::size_t fileCount, bool json)
 {
     OutputFile out("-");
     std::string error;
     if (!out.open(error))
         return false;
-    explanation.write(fileCount, out.device());
+    if (json)
+        explanation.writeJson(fileCount, out.device());
+    else
+        explanation.write(fileCount, out.device());
     return out.commit(error);
 }
 
@@ -167,7 +173,8 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
     }
 
     InterruptWatcher interrupts;
-    boost::shared_ptr<FileInfoInterface const> const root = LocalFileInfo::create(options.root);
+    auto const filter = std::make_shared<CrawlFilter>(options.excludes, options.keepGoing);
+    boost::shared_ptr<FileInfoInterface const> const root = filteredRoot(options.root, filter);
     std::string message;
     if (ExitStatus const status = rootProblem(*root, message))
         return fail(status, message);
@@ -190,6 +197,11 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
             counted(crawl.files.size(), "file", "files") + " found before it.");
         status = CrawlIncomplete;
     }
+    std::vector<std::string> const skipped = filter->skippedFolders();
+    for (std::string const& folder : skipped)
+        say("warning: " + folder + " is not readable; skipped (--keep-going).");
+    if (status == Success && !skipped.empty())
+        status = SomeFoldersSkipped;
 
     MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
     try {
@@ -215,6 +227,8 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
     importer.extract(context);
     ImportReport report = buildReport(context, options.patterns, options.identifiers,
                                       writeResults && auxUsable && showsFiles(format));
+    if (!report.files.empty())
+        addUntaggedFiles(report, importer.identifiedAuxFiles());
     report.root = options.root;
     report.fileCount = fileCount;
     report.unmatchedFileCount = unmatchedCount;
@@ -230,7 +244,8 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
         if (!out.commit(error))
             return fail(OutputNotWritable, "cannot write the output: " + error + ".");
     }
-    if (options.explain && !writeExplanation(explain(importer, options.patterns), fileCount))
+    bool const jsonExplanation = format == OutputFormat::Json && !writeResults;
+    if (options.explain && !writeExplanation(explain(importer, options), fileCount, jsonExplanation))
         return fail(OutputNotWritable, "cannot write the explanation to standard output.");
     if (!auxUsable)
         return UnusableAux;

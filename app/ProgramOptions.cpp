@@ -38,6 +38,8 @@ Exit status:
        the results cover the files found before it
   7    an --aux identifier is unusable (see --skip-unusable-aux)
   8    the output file cannot be written
+  12   results written; some folders could not be read and were skipped
+       (--keep-going)
   130  interrupted (Ctrl-C)
 )";
 
@@ -59,7 +61,8 @@ void configure(QCommandLineParser& parser)
     parser.addOption({{"a", "aux"},
                       "Tags the files of the cases that the wildcard SYNTAX selects (it must match the "
                       "end of the path) with TAG. Repeat it in priority order: the first identifier that "
-                      "selects a file decides its tag.",
+                      "selects a file decides its tag. Case files that none selects are listed under "
+                      "(untagged).",
                       "TAG=SYNTAX"});
     parser.addOption({"skip-unusable-aux", "Go on without the --aux identifiers that are unusable."});
     parser.addOption({{"f", "format"},
@@ -69,9 +72,21 @@ void configure(QCommandLineParser& parser)
     parser.addOption({{"o", "output"},
                       "Write the results to FILE (replaced only once complete) instead of standard output.",
                       "FILE"});
+    parser.addOption({"exclude",
+                      "Leave the entries GLOB matches out of the crawl; a folder is not entered. Matched "
+                      "with fnmatch(3): against the name (flags 0: * also matches a leading dot), or, if "
+                      "GLOB holds a /, against the path below ROOT (FNM_PATHNAME: * stops at /). A trailing "
+                      "/ limits it to folders. Repeatable. Hidden entries are crawled unless excluded "
+                      "(--exclude '.*').",
+                      "GLOB"});
+    parser.addOption({"keep-going",
+                      "Skip the folders that cannot be read, with a warning naming each, and crawl the "
+                      "rest (exit status 12), instead of stopping at the first (exit status 6)."});
     parser.addOption({{"e", "explain"},
-                      "Report why files belong to no case, grouped by reason, on standard output "
-                      "(instead of the results, unless --output is given)."});
+                      "Report why files belong to no case, grouped by reason, with three examples each, on "
+                      "standard output (instead of the results, unless --output is given); as JSON with "
+                      "--format json and no --output."});
+    parser.addOption({"explain-all", "As --explain, listing every file in no case."});
     parser.addOption({{"q", "quiet"}, "No progress and no summary on standard error."});
     parser.addOption({{"h", "help"}, "Show this help."});
     parser.addOption({{"v", "version"}, "Show the version."});
@@ -186,7 +201,11 @@ ProgramOptions parseOptions(QStringList const& arguments)
                              "\": cannot tell the format from the file name; name it .txt, .csv, .json, "
                              ".vtk or .vtt, or give --format");
     }
-    options.explain = parser.isSet("explain");
+    for (QString const& value : parser.values("exclude"))
+        options.excludes.add(bytes(value));
+    options.keepGoing = parser.isSet("keep-going");
+    options.explainAll = parser.isSet("explain-all");
+    options.explain = parser.isSet("explain") || options.explainAll;
     options.quiet = parser.isSet("quiet");
     options.skipUnusableAux = parser.isSet("skip-unusable-aux");
 

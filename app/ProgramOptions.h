@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ExcludeRules.h"
+
 #include "filecrawler/AuxFileIdentifierValidator.h"
 #include "filecrawler/MetadataPattern.h"
 
@@ -21,7 +23,10 @@ struct ProgramOptions {
     std::vector<AuxFileIdentifier> identifiers;
     std::optional<OutputFormat> format; // unset: from the output's extension, else a table
     std::string output;                 // empty or "-": standard output
+    ExcludeRules excludes;
+    bool keepGoing = false;
     bool explain = false;
+    bool explainAll = false; // every file in no case, not a few examples
     bool quiet = false;
     bool skipUnusableAux = false;
     bool help = false;

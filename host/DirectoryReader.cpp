@@ -61,7 +61,7 @@ bool walksBefore(std::string_view a, std::string_view b)
 } // namespace
 
 std::shared_ptr<DirectoryReader> DirectoryReader::start(std::string root,
-                                                        std::vector<std::string> directories)
+                                                        std::vector<std::string> directories, Skip skip)
 {
     int const fd = openDirectory(root);
     if (fd < 0)
@@ -72,6 +72,8 @@ std::shared_ptr<DirectoryReader> DirectoryReader::start(std::string root,
         return nullptr;
     }
     auto reader = std::make_shared<DirectoryReader>();
+    reader->skip_ = std::move(skip);
+    reader->rootLength_ = childPath(root, "").size();
     reader->parts_.push_back(
         Part{fd, std::move(root), self.st_dev, self.st_ino, {}, std::move(directories), 0, {}, false, false});
     try {
@@ -184,7 +186,10 @@ bool DirectoryReader::walkPart(Parts::iterator part)
                 continue;
             }
             std::string const& name = level.directories[level.next++];
-            going = readDirectory(part, level.fd, childPath(level.path, name), levels, name.c_str());
+            std::string path = childPath(level.path, name);
+            if (skip_ && skip_(path.substr(rootLength_)))
+                continue;
+            going = readDirectory(part, level.fd, std::move(path), levels, name.c_str());
         }
     } catch (...) {
         for (Level const& level : levels)

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -32,9 +33,14 @@ namespace localfile {
 // directory not read ahead is read by the walk as usual.
 class DirectoryReader {
 public:
+    // Whether the walk leaves out a directory, by its path relative to the root.
+    using Skip = std::function<bool(std::string const& relativePath)>;
+
     // Starts reading the `directories` of `root` (the walk has listed the
-    // root itself), in their order; null if that cannot be started.
-    static std::shared_ptr<DirectoryReader> start(std::string root, std::vector<std::string> directories);
+    // root itself), in their order, and those below them but for the ones
+    // `skip` (if set) names; null if that cannot be started.
+    static std::shared_ptr<DirectoryReader> start(std::string root, std::vector<std::string> directories,
+                                                  Skip skip = Skip());
 
     DirectoryReader() = default;
     DirectoryReader(DirectoryReader const&) = delete;
@@ -94,6 +100,8 @@ private:
     bool takerWaiting_ = false;
     bool stopping_ = false;
     std::atomic<bool> partWanted_{false}; // an idle reader asks for a part
+    Skip skip_;
+    std::size_t rootLength_ = 0; // of the root's path and the separator after it
     std::vector<std::thread> threads_;
 };
 

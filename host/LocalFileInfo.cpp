@@ -36,6 +36,7 @@ struct LocalFileInfo::Listing {
     std::string names;                      // the entries' names, each followed by NUL
     std::vector<LocalFileInfo> entries;
     std::shared_ptr<localfile::DirectoryReader> reader; // reads the walk's next directories ahead, if any
+    SkipDirectory skip;                                 // a root's: the directories its walk leaves out
 };
 
 namespace {
@@ -106,6 +107,11 @@ LocalFileInfo::LocalFileInfo(Listing const* listing, std::uint32_t nameOffset, s
 
 boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string const& path)
 {
+    return create(path, SkipDirectory());
+}
+
+boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string const& path, SkipDirectory skip)
+{
     std::string cleaned = withoutTrailingSeparators(path);
     struct stat target {};
     struct stat link {};
@@ -120,6 +126,7 @@ boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string con
     std::size_t const nameStart = lastComponentStart(cleaned);
     listing->names.assign(cleaned, nameStart, std::string::npos);
     listing->path = std::move(cleaned);
+    listing->skip = std::move(skip);
     listing->entries.emplace_back(listing.get(), 0, static_cast<std::uint32_t>(listing->names.size()), kind,
                                   symLink, true, -1);
     return boost::shared_ptr<FileInfoInterface const>(listing, &listing->entries.front());
@@ -312,7 +319,7 @@ LocalFileInfo::children(std::string const& filter) const
                 if (entry.kind == Kind::Directory)
                     directories.emplace_back(read.names, entry.offset, entry.length);
             if (!directories.empty())
-                reader = DirectoryReader::start(read.path, std::move(directories));
+                reader = DirectoryReader::start(read.path, std::move(directories), listing_->skip);
         }
     }
     return listingOf(listing, std::move(read), ancestors(), std::move(reader));

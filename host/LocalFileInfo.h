@@ -5,6 +5,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,14 @@ public:
 
     // The entry at `path`; it need not exist. Trailing separators are ignored.
     static boost::shared_ptr<FileInfoInterface const> create(std::string const& path);
+
+    // Whether a walk leaves out the directory at `relativePath` below the root
+    // (its components joined by "/"). Called on the threads that read ahead.
+    using SkipDirectory = std::function<bool(std::string const& relativePath)>;
+    // As create(path), for a walk that leaves out (through a wrapper of its
+    // own) the directories `skip` names: they are not read ahead, so that
+    // they are never opened.
+    static boost::shared_ptr<FileInfoInterface const> create(std::string const& path, SkipDirectory skip);
 
     bool isDirectory() const override;
     bool isReadable() const override;

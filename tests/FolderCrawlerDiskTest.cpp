@@ -4,6 +4,7 @@
 // and folders the user may not read.
 #include "DiskTree.h"
 
+#include "host/DirectoryReader.h"
 #include "host/LocalFileInfo.h"
 
 #include <gmock/gmock.h>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <grp.h>
+#include <mutex>
 #include <pwd.h>
 #include <random>
 #include <set>
@@ -212,6 +214,32 @@ TEST(FolderCrawlerOnDisk, PartsReadAheadGiveTheWalkItsOwnOrder)
         EXPECT_NO_CRAWL_ERROR(crawl);
         ASSERT_TRUE(crawl.files == expected) << "round " << round;
     }
+}
+
+// A walk that leaves folders out (through a wrapper) has them not read ahead
+// either: no read of them, or of anything below them, waits for it.
+TEST(FolderCrawlerOnDisk, FoldersTheWalkSkipsAreNotReadAhead)
+{
+    DiskTree tree;
+    for (char const* file : {"a/f", "skip/b/f", "z/skip/f", "z/y/f"})
+        tree.file(file);
+    std::mutex mutex;
+    std::set<std::string> asked;
+    auto const reader = localfile::DirectoryReader::start(
+        tree.root(), {"a", "skip", "z"}, [&](std::string const& relativePath) {
+            std::lock_guard<std::mutex> const lock(mutex);
+            asked.insert(relativePath);
+            return relativePath.substr(relativePath.rfind('/') + 1) == "skip";
+        });
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(reader->take(tree.path("a")));
+    EXPECT_FALSE(reader->take(tree.path("skip")));
+    EXPECT_FALSE(reader->take(tree.path("skip/b")));
+    EXPECT_TRUE(reader->take(tree.path("z")));
+    EXPECT_FALSE(reader->take(tree.path("z/skip")));
+    EXPECT_TRUE(reader->take(tree.path("z/y")));
+    std::lock_guard<std::mutex> const lock(mutex);
+    EXPECT_THAT(asked, ElementsAre("a", "skip", "z", "z/skip", "z/y"));
 }
 
 // Another thread keeps adding, removing, renaming and replacing files and

@@ -253,6 +253,7 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
         {{"sample-study", "-p", ""}, 2, "--pattern \"\": the pattern text is empty"},
         {{"sample-study", "-p", ":string"}, 2, "--pattern \":string\": the pattern text is empty"},
         {{"sample-study", "-p", "Re=", "-a", "mesh"}, 2, "--aux \"mesh\": expected TAG=SYNTAX"},
+        {{"sample-study", "-p", "Re=", "--exclude", "/"}, 2, "--exclude \"/\": the glob names no entry"},
         {{"sample-study", "-p", "Re=", "-f", "xml"}, 2, "--format \"xml\": expected table, csv, json, vtk or vtt"},
         {{"sample-study", "-p", "Re=", "-o", "cases.xls"}, 2, "cannot tell the format from the file name"},
         {{"sample-study", "-p", "Re=", "-o", "/nonexistent/cases.csv"}, 8,
@@ -291,7 +292,7 @@ TEST(ProgramInputs, UnusableIdentifiersAreReportedOneByOneBeforeAnythingIsWritte
     EXPECT_EQ(skipped.status, 0);
     EXPECT_THAT(skipped.err.toStdString(), HasSubstr("skipping --aux log=*.nothing: Invalid pattern."));
     QJsonObject const document = QJsonDocument::fromJson(skipped.out).object();
-    EXPECT_EQ(document["tags"].toArray(), QJsonArray{"mesh"});
+    EXPECT_EQ(document["tags"].toArray(), (QJsonArray{"mesh", "(untagged)"})); // the files of the others
     EXPECT_EQ(document["cases"].toArray().size(), 7);
 }
 
@@ -332,6 +333,121 @@ TEST(ProgramCrawl, UnreadableFolderStopsTheCrawlButKeepsWhatWasFound)
     EXPECT_EQ(outcome.out.toStdString(), "Re=\n1\n");
 }
 
+// Run as "nobody": "b" and ".snapshot/hourly" may not be read. An excluded
+// folder is never entered, so it stops nothing; --keep-going skips the others.
+TEST(ProgramCrawl, ExcludedFoldersArePrunedAndKeepGoingSkipsUnreadableOnes)
+{
+    DiskTree scratch;
+    scratch.file("a/Re=1/f.dat");
+    scratch.file("b/Re=2/f.dat");
+    scratch.file("c/Re=3/f.dat");
+    scratch.file("c/Re=3/.f.dat.swp");
+    scratch.file(".snapshot/hourly/c/Re=3/f.dat");
+    scratch.chmod("b", 0);
+    scratch.chmod(".snapshot/hourly", 0);
+    QStringList const base = {QString::fromStdString(scratch.root()),
+                              "-p",
+                              "Re=",
+                              "-f",
+                              "json",
+                              "-q",
+                              "--exclude",
+                              ".snapshot",
+                              "--exclude",
+                              "*.swp"};
+    std::string const skipped =
+        "filecrawler: warning: " + scratch.path("b") + " is not readable; skipped (--keep-going).\n";
+    struct {
+        QStringList more;
+        int status;
+        int files, cases;
+        std::string err;
+    } const cases[] = {
+        {{"--exclude", "b"}, 0, 2, 2, ""},
+        {{"--exclude", "/b/"}, 0, 2, 2, ""},
+        {{"--keep-going"}, 12, 2, 2, skipped},
+        {{"--keep-going", "--exclude", "Re=3"}, 12, 1, 1, skipped},
+        {{}, 6, 1, 1, "is not readable. The crawl stopped there"},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.more.join(' ').toStdString());
+        Outcome const outcome = runProgram(base + c.more, EXAMPLES, true);
+        EXPECT_EQ(outcome.status, c.status);
+        if (c.err.empty())
+            EXPECT_THAT(outcome.err.toStdString(), IsEmpty());
+        else
+            EXPECT_THAT(outcome.err.toStdString(), HasSubstr(c.err));
+        QJsonObject const document = QJsonDocument::fromJson(outcome.out).object();
+        EXPECT_EQ(document["fileCount"].toInt(), c.files);
+        EXPECT_EQ(document["cases"].toArray().size(), c.cases);
+    }
+}
+
+TEST(ProgramExplain, ListsEveryFileAsTextOrJsonAndPointsAbovePatternTextsInRoot)
+{
+    DiskTree scratch;
+    for (char const* run : {"a", "b", "c", "d"})
+        scratch.file(std::string("study/Re=1000/") + run + "/f.dat");
+    QString const root = scratch.qpath("study/Re=1000");
+    Outcome const all = runProgram({root, "-p", "Re=", "--explain-all", "-q"});
+    EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(all.out.toStdString(),
+              "4 of 4 files belong to no case.\n\n\"Re=\" occurs in ROOT itself (" +
+                  scratch.path("study/Re=1000") +
+                  "), but only the paths below ROOT are matched. To read its value, crawl " +
+                  scratch.path("study") +
+                  " instead (and --exclude what it holds beside Re=1000).\n\n"
+                  "4 files: no \"Re=\" in the path\n    a/f.dat\n    b/f.dat\n    c/f.dat\n    d/f.dat\n");
+
+    Outcome const json = runProgram({root, "-p", "Re=", "--explain", "-f", "json", "-q"});
+    EXPECT_EQ(json.status, 0);
+    QJsonObject const document = QJsonDocument::fromJson(json.out).object();
+    EXPECT_EQ(document["fileCount"].toInt(), 4);
+    EXPECT_EQ(document["unmatchedFileCount"].toInt(), 4);
+    EXPECT_EQ(document["patternsInRoot"].toArray(), QJsonArray{"Re="});
+    EXPECT_EQ(document["suggestedRoot"].toString(), scratch.qpath("study"));
+    QJsonObject const reason = document["reasons"].toArray()[0].toObject();
+    EXPECT_EQ(reason["reason"].toString(), "no \"Re=\" in the path");
+    EXPECT_EQ(reason["kind"].toString(), "missing-text");
+    EXPECT_EQ(reason["pattern"].toString(), "Re=");
+    EXPECT_EQ(reason["count"].toInt(), 4);
+    EXPECT_EQ(reason["paths"].toArray(), (QJsonArray{"a/f.dat", "b/f.dat", "c/f.dat"}));
+
+    // Following the advice gives the case.
+    Outcome const above = runProgram({scratch.qpath("study"), "-p", "Re=", "-f", "csv", "-q"});
+    EXPECT_EQ(above.out.toStdString(), "Re=\n1000\n");
+}
+
+TEST(ProgramOutput, CaseFilesNoIdentifierSelectsAreListedAsUntagged)
+{
+    DiskTree scratch;
+    scratch.file("Re=1/mesh.msh");
+    scratch.file("Re=1/core");
+    scratch.file("Re=2/mesh.msh");
+    scratch.file("notes.txt"); // in no case: never untagged
+    QStringList const base = {QString::fromStdString(scratch.root()), "-p", "Re=", "-a", "mesh=*.msh", "-q"};
+    QJsonObject const document =
+        QJsonDocument::fromJson(runProgram(base + QStringList{"-f", "json"}).out).object();
+    EXPECT_EQ(document["tags"].toArray(), (QJsonArray{"mesh", "(untagged)"}));
+    QJsonArray const cases = document["cases"].toArray();
+    ASSERT_EQ(cases.size(), 2);
+    EXPECT_EQ(cases[0].toObject()["files"].toObject()["(untagged)"].toArray(), QJsonArray{"Re=1/core"});
+    EXPECT_EQ(cases[1].toObject()["files"].toObject()["(untagged)"].toArray(), QJsonArray{});
+    EXPECT_EQ(runProgram(base + QStringList{"-f", "table"}).out.toStdString(),
+              "case  Re=  mesh  (untagged)\n"
+              "   0    1     1           1\n"
+              "   1    2     1           0\n\n"
+              "case 0: Re=1\n"
+              "  mesh        Re=1/mesh.msh\n"
+              "  (untagged)  Re=1/core\n\n"
+              "case 1: Re=2\n"
+              "  mesh        Re=2/mesh.msh\n");
+    // When every file has a tag, there is no such tag.
+    QJsonObject const tagged =
+        QJsonDocument::fromJson(runProgram(base + QStringList{"-a", "core=core", "-f", "json"}).out).object();
+    EXPECT_EQ(tagged["tags"].toArray(), (QJsonArray{"mesh", "core"}));
+}
+
 bool catchesInterrupt(qint64 pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -367,8 +483,9 @@ TEST(ProgramHelp, ListsEveryOptionAndTheExitStatuses)
 {
     Outcome const outcome = runProgram({"--help"});
     EXPECT_EQ(outcome.status, 0);
-    for (char const* text : {"--pattern", "--aux", "--skip-unusable-aux", "--format", "--output", "--explain",
-                             "--quiet", "Exit status:", "130"})
+    for (char const* text :
+         {"--pattern", "--aux", "--skip-unusable-aux", "--format", "--output", "--explain", "--explain-all",
+          "--exclude", "fnmatch(3)", "--keep-going", "--quiet", "Exit status:", "  12 ", "130"})
         EXPECT_THAT(outcome.out.toStdString(), HasSubstr(text));
 }
 
