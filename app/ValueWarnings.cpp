@@ -343,8 +343,8 @@ ValueWarning ValueWarnings::describe(ValueWarning::Kind kind, std::size_t i) con
             quoted(previous) + " has no room for a value" +
             (warning.paths > 0 ? "; " + inPaths(warning.paths, warning.example) + " matching stops there"
                                : std::string()) +
-            ". Give a longer text that " + quoted(previous) + " does not hold, such as -p " +
-            patternOption("_" + text, pattern.valueType) + ", or change the order.";
+            ". Give a longer text for " + quoted(text) + " that " + quoted(previous) +
+            " does not hold, or give the patterns in another order.";
         break;
     }
     case ValueWarning::NotANumberInOutput: {
