@@ -10,6 +10,7 @@
 #include "ProgramOptions.h"
 #include "SampleStudy.h"
 #include "StudyFile.h"
+#include "Survey.h"
 #include "TextUtil.h"
 #include "TreeCrawl.h"
 #include "ValueWarnings.h"
@@ -135,20 +136,6 @@ bool chooseAuxFiles(MetadataFileCrawler& importer,
     }
     importer.setAuxFilesToLoad(validator.auxFiles());
     return true;
-}
-
-// One pass over the paths: the values read from each for the warnings, and
-// why a path is in no case when `explanation` is given.
-void survey(MetadataFileCrawler const& importer, std::vector<MetadataPattern> const& patterns,
-            ValueWarnings& warnings, Explanation* explanation)
-{
-    for (std::string const& path : importer.files()) {
-        std::vector<MetadataInfo> const records = importer.metadataInfoList(path);
-        warnings.add(path, records);
-        // A path in a case has one record per pattern; one in no case fewer.
-        if (explanation && records.size() < patterns.size())
-            explanation->add(path, records);
-    }
 }
 
 // Why there is no case, from the largest group of reasons.
