@@ -150,6 +150,7 @@ void ValueWarnings::setCases(std::vector<std::vector<std::string>> const& rows)
                     texts.push_back(*text);
             involved[c].insert(other);
             involved[c].insert(r);
+            lookAlikeKeys_.insert(inserted.first->first);
         }
     }
     for (std::size_t c = 0; c < patterns_.size(); ++c)
@@ -159,8 +160,11 @@ void ValueWarnings::setCases(std::vector<std::vector<std::string>> const& rows)
 void ValueWarnings::add(std::string const& path, std::vector<MetadataInfo> const& records)
 {
     if (records.size() == patterns_.size()) {
+        lookAlikeCandidate_ = false;
         for (std::size_t i = 0; i < records.size(); ++i)
             addRecord(path, records, i);
+        if (lookAlikeCandidate_)
+            countLookAlike(path, records);
         return;
     }
     // Matching stopped at pattern `failed`: when the next text lies inside
@@ -226,8 +230,23 @@ void ValueWarnings::addRecord(std::string const& path, std::vector<MetadataInfo>
         tally.notANumberExample = path;
         tally.notANumberValue = record.value;
     }
-    if (tally.lastLooksAlike && tally.lookAlikePaths++ == 0)
-        tally.lookAlikeExample = path;
+    lookAlikeCandidate_ = lookAlikeCandidate_ || tally.lastLooksAlike;
+}
+
+// A path whose value texts include one that differs between cases that look
+// alike: counted when its own case is one of them.
+void ValueWarnings::countLookAlike(std::string const& path, std::vector<MetadataInfo> const& records)
+{
+    std::vector<std::string> values;
+    for (MetadataInfo const& record : records)
+        values.push_back(record.value);
+    if (lookAlikeKeys_.count(displayKey(values, patterns_)) == 0)
+        return;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        Tally& tally = tallies_[i];
+        if (tally.lastLooksAlike && tally.lookAlikePaths++ == 0)
+            tally.lookAlikeExample = path;
+    }
 }
 
 // Tallies what one path's value leaves out. For numbers an empty part counts

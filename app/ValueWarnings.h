@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace cli {
@@ -87,12 +88,14 @@ private:
     void addRecord(std::string const& path, std::vector<MetadataInfo> const& records, std::size_t i);
     void noteLoss(Loss& loss, std::string const& path, std::string const& value, std::string_view lost,
                   bool countsEmpty);
-    void noteLookAlike(Tally& tally, std::string const& path, std::string const& value);
+    void countLookAlike(std::string const& path, std::vector<MetadataInfo> const& records);
     ValueWarning describe(ValueWarning::Kind kind, std::size_t pattern) const;
 
     std::vector<MetadataPattern> patterns_;
     std::vector<bool> insidePrevious_; // per pattern: its text lies inside the previous one's
     std::vector<Tally> tallies_;
+    std::unordered_set<std::string> lookAlikeKeys_; // how the cases that look like another one show
+    bool lookAlikeCandidate_ = false;               // the path at hand holds a text of such a case
 };
 
 } // namespace cli
