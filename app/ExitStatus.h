@@ -12,7 +12,8 @@ enum ExitStatus : int {
     RootNotReadable = 5,   // ROOT cannot be read
     CrawlIncomplete = 6,   // a folder below ROOT could not be read; results cover what was found
     UnusableAux = 7,       // some --aux identifier is unusable (and --skip-unusable-aux was not given)
-    OutputNotWritable = 8, // the output file cannot be written
+    OutputNotWritable = 8, // the output file cannot be written, or is a file of the study
+    NoCases = 11,          // no file belongs to a case; the (empty) results are written
     // --keep-going: results written; some folders could not be read and were skipped
     SomeFoldersSkipped = 12,
     Interrupted = 130, // Ctrl-C

@@ -10,8 +10,11 @@
 #include "ProgramLoadContext.h"
 #include "ProgramOptions.h"
 #include "SampleStudy.h"
+#include "StudyFile.h"
+#include "Survey.h"
 #include "TextUtil.h"
 #include "TreeCrawl.h"
+#include "ValueWarnings.h"
 
 #include "filecrawler/AuxFileIdentifierValidator.h"
 #include "filecrawler/CrawlerBasicImporterParser.h"
@@ -29,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <unistd.h>
 
 namespace cli {
@@ -81,6 +85,12 @@ private:
     std::vector<AuxFileIdentifier> identifiers_;
 };
 
+// A syntax name with no character but '*' selects nothing, by the library's rule.
+bool blankSyntaxName(std::string const& syntaxName)
+{
+    return syntaxName.find_first_not_of('*') == std::string::npos;
+}
+
 // Reports each unusable identifier with the reason the validators give, judged
 // as the library judges them: the tag first, then the syntax name. Empty
 // identifiers are accepted. Returns the number reported.
@@ -94,7 +104,10 @@ std::size_t reportUnusableIdentifiers(AuxFileIdentifierValidator const& validato
         std::string gloss;
         if (result.isValid()) {
             result = validator.syntaxNameValidator()->validate(identifier.syntaxName);
-            gloss = " (it selects no file of any case)";
+            gloss =
+                blankSyntaxName(identifier.syntaxName)
+                    ? " (a SYNTAX of * alone, or none, is refused whatever the files; ?* selects every file)"
+                    : " (it selects no file of any case)";
         }
         if (result.isValid())
             continue;
@@ -110,14 +123,12 @@ bool chooseAuxFiles(MetadataFileCrawler& importer,
                     std::vector<boost::shared_ptr<AuxFileInfoInterface>> candidates,
                     ProgramOptions const& options)
 {
-    if (options.identifiers.empty())
-        return true; // nothing to identify: no collection, and no work per file
+    if (options.identifiers.empty() || !importer.hasCases())
+        return true; // nothing to identify, or no case to identify in: no collection
     IdentifierList const provider(options.identifiers);
     AuxFileIdentifierValidator validator(provider, std::move(candidates), boost::make_shared<TagValidator>());
     if (!validator.isValid()) {
         std::size_t const unusable = reportUnusableIdentifiers(validator, options.skipUnusableAux);
-        if (!importer.hasCases())
-            say("no file belongs to a case, so no --aux identifier can select one.");
         if (!options.skipUnusableAux) {
             say(counted(unusable, "unusable --aux identifier", "unusable --aux identifiers") +
                 "; nothing was written. --skip-unusable-aux goes on without them.");
@@ -128,18 +139,16 @@ bool chooseAuxFiles(MetadataFileCrawler& importer,
     return true;
 }
 
-Explanation explain(MetadataFileCrawler const& importer, ProgramOptions const& options)
+// Why there is no case, from the largest group of reasons.
+std::string noCaseReason(Explanation const& explanation, std::size_t fileCount,
+                         std::vector<MetadataPattern> const& patterns)
 {
-    std::vector<MetadataPattern> const& patterns = options.patterns;
-    Explanation explanation(patterns, options.explainAll ? Explanation::ALL : Explanation::EXAMPLES);
-    explanation.setRoot(options.root);
-    for (std::string const& path : importer.files()) {
-        std::vector<MetadataInfo> const records = importer.metadataInfoList(path);
-        // A path in a case has one record per pattern; one in no case fewer.
-        if (records.size() < patterns.size())
-            explanation.add(path, records);
-    }
-    return explanation;
+    std::vector<Explanation::Group> const groups = explanation.groups();
+    if (fileCount == 0 || groups.empty())
+        return "no file belongs to a case: the crawl found no file.";
+    return "no file belongs to a case: " + describe(groups.front().reason, patterns) + " (" +
+           std::to_string(groups.front().count) + " of " + counted(fileCount, "file", "files") +
+           "); --explain tells why for each file.";
 }
 
 bool writeExplanation(Explanation const& explanation, std::size_t fileCount, bool json)
@@ -179,7 +188,8 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
     if (ExitStatus const status = rootProblem(*root, message))
         return fail(status, message);
 
-    std::unique_ptr<FolderCrawler> crawler = crawlTree(root, !options.quiet && isatty(STDERR_FILENO), interrupts);
+    std::unique_ptr<FolderCrawler> crawler =
+        crawlTree(root, !options.quiet && isatty(STDERR_FILENO), interrupts);
     if (!crawler)
         return interrupted();
     FolderCrawler::Result const& crawl = crawler->result();
@@ -212,6 +222,14 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
         return fail(rootStatus != Success ? rootStatus : RootNotReadable, error.what());
     }
     crawler.reset();
+    if (writeResults && !options.toStandardOutput() && !options.overwriteStudyFile) {
+        std::string const studyFile = crawledFileAt(options.output, options.root, importer.files());
+        if (!studyFile.empty())
+            return fail(OutputNotWritable, "cannot write the output: " + options.output + " is the file " +
+                                               studyFile +
+                                               " of the study, which the crawl lists; nothing was "
+                                               "written. --overwrite-study-file replaces it all the same.");
+    }
     importer.setMetadataPatternList(options.patterns);
     if (InterruptWatcher::requested())
         return interrupted();
@@ -233,6 +251,18 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
     report.fileCount = fileCount;
     report.unmatchedFileCount = unmatchedCount;
 
+    ValueWarnings valueWarnings(options.patterns);
+    valueWarnings.setCases(report.values);
+    bool const hasCases = importer.hasCases();
+    std::optional<Explanation> explanation;
+    if (options.explain || !hasCases) {
+        explanation.emplace(options.patterns, options.explainAll ? Explanation::ALL : Explanation::EXAMPLES);
+        explanation->setRoot(options.root);
+    }
+    survey(importer, options.patterns, valueWarnings, explanation ? &*explanation : nullptr);
+    if (InterruptWatcher::requested())
+        return interrupted();
+
     if (auxUsable && writeResults) {
         OutputFile out(options.output);
         std::string error;
@@ -245,16 +275,25 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
             return fail(OutputNotWritable, "cannot write the output: " + error + ".");
     }
     bool const jsonExplanation = format == OutputFormat::Json && !writeResults;
-    if (options.explain && !writeExplanation(explain(importer, options), fileCount, jsonExplanation))
+    if (options.explain && !writeExplanation(*explanation, fileCount, jsonExplanation))
         return fail(OutputNotWritable, "cannot write the explanation to standard output.");
+    std::vector<ValueWarning> const warnings = valueWarnings.warnings();
+    for (ValueWarning const& warning : warnings)
+        say("warning: " + warning.message);
     if (!auxUsable)
         return UnusableAux;
+    if (!hasCases) {
+        say(noCaseReason(*explanation, fileCount, options.patterns));
+        if (status == Success)
+            status = NoCases;
+    }
 
     if (!options.quiet) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f s", double(clock.elapsed()) / 1000.0);
         say(counted(fileCount, "file", "files") + ", " + counted(report.caseCount(), "case", "cases") + ", " +
-            counted(unmatchedCount, "file", "files") + " in no case, " + seconds +
+            counted(unmatchedCount, "file", "files") + " in no case, " +
+            (warnings.empty() ? "" : counted(warnings.size(), "warning", "warnings") + ", ") + seconds +
             (unmatchedCount > 0 && !options.explain ? " (--explain tells why files are in no case)" : ""));
     }
     // All is written. Taking a big crawl's millions of objects apart one by

@@ -4,6 +4,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace cli {
 namespace {
 
@@ -37,7 +39,9 @@ Exit status:
   6    a folder below ROOT could not be read: the crawl stopped there, and
        the results cover the files found before it
   7    an --aux identifier is unusable (see --skip-unusable-aux)
-  8    the output file cannot be written
+  8    the output file cannot be written, or is a file of the study (see
+       --overwrite-study-file)
+  11   no file belongs to a case (the results are written all the same)
   12   results written; some folders could not be read and were skipped
        (--keep-going)
   130  interrupted (Ctrl-C)
@@ -62,7 +66,8 @@ void configure(QCommandLineParser& parser)
                       "Tags the files of the cases that the wildcard SYNTAX selects (it must match the "
                       "end of the path) with TAG. Repeat it in priority order: the first identifier that "
                       "selects a file decides its tag. Case files that none selects are listed under "
-                      "(untagged).",
+                      "(untagged). A SYNTAX of * alone selects nothing; ?* selects every file, so a last "
+                      "-a other=?* tags the files no earlier identifier took.",
                       "TAG=SYNTAX"});
     parser.addOption({"skip-unusable-aux", "Go on without the --aux identifiers that are unusable."});
     parser.addOption({{"f", "format"},
@@ -82,6 +87,8 @@ void configure(QCommandLineParser& parser)
     parser.addOption({"keep-going",
                       "Skip the folders that cannot be read, with a warning naming each, and crawl the "
                       "rest (exit status 12), instead of stopping at the first (exit status 6)."});
+    parser.addOption({"overwrite-study-file",
+                      "Let --output replace a file that the crawl lists under ROOT (refused otherwise)."});
     parser.addOption({{"e", "explain"},
                       "Report why files belong to no case, grouped by reason, with three examples each, on "
                       "standard output (instead of the results, unless --output is given); as JSON with "
@@ -90,6 +97,41 @@ void configure(QCommandLineParser& parser)
     parser.addOption({{"q", "quiet"}, "No progress and no summary on standard error."});
     parser.addOption({{"h", "help"}, "Show this help."});
     parser.addOption({{"v", "version"}, "Show the version."});
+}
+
+// The number of single-character edits that turn `a` into `b`.
+std::size_t editDistance(std::string const& a, std::string const& b)
+{
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            std::size_t const above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The type that a word after the text's last ':' most likely meant to name
+// (strng, num, String), or none.
+char const* misspeltType(std::string const& text)
+{
+    std::size_t const colon = text.rfind(':');
+    if (colon == std::string::npos || colon + 1 == text.size())
+        return nullptr;
+    std::string const word = lowerCase(text.substr(colon + 1));
+    for (char const* type : {"string", "numeric"}) {
+        std::string const name = type;
+        bool const prefix = word.size() >= 3 && name.compare(0, word.size(), word) == 0;
+        if (prefix || editDistance(word, name) <= 2)
+            return type;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -104,6 +146,11 @@ MetadataPattern parsePatternOption(std::string const& value)
     } else if (endsWith(text, ":string")) {
         text.resize(text.size() - 7);
         type = MetadataPattern::String;
+    } else if (char const* const meant = misspeltType(text)) {
+        std::string const intended = text.substr(0, text.rfind(':')) + ":" + meant;
+        throw UsageError("--pattern \"" + value + "\": \"" + value.substr(value.rfind(':')) +
+                         "\" looks like a misspelt value type (:numeric or :string); did you mean " +
+                         intended + "? For a text that really ends so, add its type: " + value + ":numeric");
     }
     if (text.empty())
         throw UsageError("--pattern \"" + value +
@@ -208,6 +255,7 @@ ProgramOptions parseOptions(QStringList const& arguments)
     options.explain = parser.isSet("explain") || options.explainAll;
     options.quiet = parser.isSet("quiet");
     options.skipUnusableAux = parser.isSet("skip-unusable-aux");
+    options.overwriteStudyFile = parser.isSet("overwrite-study-file");
 
     if (options.rootGiven() && options.patterns.empty())
         throw UsageError("no --pattern given for \"" + options.root +

@@ -29,6 +29,7 @@ struct ProgramOptions {
     bool explainAll = false; // every file in no case, not a few examples
     bool quiet = false;
     bool skipUnusableAux = false;
+    bool overwriteStudyFile = false; // --output may name a file the crawl lists
     bool help = false;
     bool version = false;
 
@@ -49,7 +50,8 @@ constexpr MetadataPattern::ValueType DEFAULT_VALUE_TYPE = MetadataPattern::Numer
 // Latin-1 so that every byte survives. Throws UsageError.
 ProgramOptions parseOptions(QStringList const& arguments);
 
-// TEXT, TEXT:numeric or TEXT:string. Throws UsageError for an empty text.
+// TEXT, TEXT:numeric or TEXT:string. Throws UsageError for an empty text,
+// and for a text ending in a misspelt type (Re=:strng, Re=:num, Re=:String).
 MetadataPattern parsePatternOption(std::string const& value);
 // TAG=SYNTAX, split at the first '='. Throws UsageError when there is no '='.
 AuxFileIdentifier parseAuxOption(std::string const& value);

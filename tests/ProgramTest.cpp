@@ -254,6 +254,9 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
         {{"sample-study", "-p", ":string"}, 2, "--pattern \":string\": the pattern text is empty"},
         {{"sample-study", "-p", "Re=", "-a", "mesh"}, 2, "--aux \"mesh\": expected TAG=SYNTAX"},
         {{"sample-study", "-p", "Re=", "--exclude", "/"}, 2, "--exclude \"/\": the glob names no entry"},
+        {{"sample-study", "-p", "Re=:strng"}, 2, "\":strng\" looks like a misspelt value type"},
+        {{"sample-study", "-p", "Re=:String"}, 2, "did you mean Re=:string?"},
+        {{"sample-study", "-p", "Re=:num"}, 2, "did you mean Re=:numeric?"},
         {{"sample-study", "-p", "Re=", "-f", "xml"}, 2, "--format \"xml\": expected table, csv, json, vtk or vtt"},
         {{"sample-study", "-p", "Re=", "-o", "cases.xls"}, 2, "cannot tell the format from the file name"},
         {{"sample-study", "-p", "Re=", "-o", "/nonexistent/cases.csv"}, 8,
@@ -277,7 +280,7 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
 TEST(ProgramInputs, UnusableIdentifiersAreReportedOneByOneBeforeAnythingIsWritten)
 {
     QStringList const arguments =
-        QString("sample-study -p Re= -p Mach= -a bad/tag=*.msh -a log=*.nothing -a mesh=*.msh -a =")
+        QString("sample-study -p Re= -p Mach= -a bad/tag=*.msh -a log=*.nothing -a all=* -a mesh=*.msh -a =")
             .split(' ');
     Outcome const refused = runProgram(arguments);
     EXPECT_EQ(refused.status, 7);
@@ -285,7 +288,9 @@ TEST(ProgramInputs, UnusableIdentifiersAreReportedOneByOneBeforeAnythingIsWritte
     EXPECT_EQ(refused.err.toStdString(),
               "filecrawler: unusable --aux bad/tag=*.msh: Invalid tag.\n"
               "filecrawler: unusable --aux log=*.nothing: Invalid pattern. (it selects no file of any case)\n"
-              "filecrawler: 2 unusable --aux identifiers; nothing was written. --skip-unusable-aux goes on "
+              "filecrawler: unusable --aux all=*: Invalid pattern. (a SYNTAX of * alone, or none, is refused "
+              "whatever the files; ?* selects every file)\n"
+              "filecrawler: 3 unusable --aux identifiers; nothing was written. --skip-unusable-aux goes on "
               "without them.\n");
 
     Outcome const skipped = runProgram(arguments + QStringList{"--skip-unusable-aux", "-f", "json", "-q"});
@@ -294,6 +299,53 @@ TEST(ProgramInputs, UnusableIdentifiersAreReportedOneByOneBeforeAnythingIsWritte
     QJsonObject const document = QJsonDocument::fromJson(skipped.out).object();
     EXPECT_EQ(document["tags"].toArray(), (QJsonArray{"mesh", "(untagged)"})); // the files of the others
     EXPECT_EQ(document["cases"].toArray().size(), 7);
+
+    // The catch-all that works tags every file no earlier identifier took.
+    Outcome const catchAll =
+        runProgram(QString("sample-study -p Re= -p Mach= -a mesh=*.msh -a other=?* -f json -q").split(' '));
+    EXPECT_EQ(catchAll.status, 0) << catchAll.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(catchAll.out).object()["tags"].toArray(),
+              (QJsonArray{"mesh", "other"}));
+}
+
+TEST(ProgramWarnings, WarningsEvenWhenQuietNoCaseExits11AndStudyFilesAreNotOverwritten)
+{
+    DiskTree study;
+    study.file("grid=128x64/log.txt");
+    study.file("grid=128x128/log.txt");
+    QString const root = QString::fromStdString(study.root());
+    Outcome const quiet = runProgram({root, "-p", "grid=", "-f", "csv", "-q"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out.toStdString(), "grid=\n128\n");
+    EXPECT_THAT(quiet.err.toStdString(),
+                StartsWith("filecrawler: warning: --pattern \"grid=\": a number followed"));
+    EXPECT_EQ(quiet.err.count('\n'), 1);
+    EXPECT_THAT(runProgram({root, "-p", "grid=", "-f", "csv"}).err.toStdString(),
+                testing::ContainsRegex("2 files, 1 case, 0 files in no case, 1 warning, [0-9.]+ s\n$"));
+
+    // No case: the (empty) results are written, with one line of reason.
+    Outcome const none = runProgram({root, "-p", "Reynolds=", "-f", "csv", "-q"});
+    EXPECT_EQ(none.status, 11);
+    EXPECT_EQ(none.out.toStdString(), "Reynolds=\n");
+    EXPECT_EQ(none.err.toStdString(),
+              "filecrawler: no file belongs to a case: no \"Reynolds=\" in the path (2 "
+              "of 2 files); --explain tells why for each file.\n");
+
+    // A file the crawl lists is not replaced, however the path is written.
+    std::ofstream(study.path("grid=128x64/log.txt")) << "the run's log\n";
+    QFile::link(study.qpath("grid=128x64"), study.qpath("link"));
+    for (QString const& output :
+         {study.qpath("grid=128x64/log.txt"), study.qpath("link/../grid=128x64/./log.txt"),
+          study.qpath("link/log.txt")}) {
+        Outcome const refused = runProgram({root, "-p", "grid=", "-f", "csv", "-o", output});
+        EXPECT_EQ(refused.status, 8) << output.toStdString();
+        EXPECT_THAT(refused.err.toStdString(), HasSubstr("is the file grid=128x64/log.txt of the study"));
+        EXPECT_EQ(contents(study.qpath("grid=128x64/log.txt")), "the run's log\n");
+    }
+    Outcome const forced = runProgram({root, "-p", "grid=", "-f", "csv", "-q", "--overwrite-study-file", "-o",
+                                       study.qpath("link/log.txt")});
+    EXPECT_EQ(forced.status, 0);
+    EXPECT_EQ(contents(study.qpath("grid=128x64/log.txt")), "grid=\n128\n");
 }
 
 TEST(ProgramInputs, PatternTextsMayHoldSeparatorsAndRepeatInHundreds)
@@ -305,7 +357,7 @@ TEST(ProgramInputs, PatternTextsMayHoldSeparatorsAndRepeatInHundreds)
     // A pattern text may hold separators; repeated texts get numbered columns.
     Outcome const separators =
         runProgram({root, "-p", "Re=1/Mach=", "-p", "Re=", "-p", "Re=", "-f", "csv", "-q"});
-    EXPECT_EQ(separators.status, 0);
+    EXPECT_EQ(separators.status, 11); // no case: no second Re= after Re=1/Mach=
     EXPECT_EQ(separators.out.toStdString(), "Re=1/Mach=,Re=,Re=(2)\n");
     // Hundreds of patterns.
     QStringList many = {root, "-f", "csv", "-q"};
@@ -313,7 +365,7 @@ TEST(ProgramInputs, PatternTextsMayHoldSeparatorsAndRepeatInHundreds)
         many << "-p"
              << "s:string";
     Outcome const manyPatterns = runProgram(many);
-    EXPECT_EQ(manyPatterns.status, 0);
+    EXPECT_EQ(manyPatterns.status, 11);
     EXPECT_THAT(manyPatterns.out.toStdString(), HasSubstr(",s(300)\n"));
 }
 
@@ -483,9 +535,9 @@ TEST(ProgramHelp, ListsEveryOptionAndTheExitStatuses)
 {
     Outcome const outcome = runProgram({"--help"});
     EXPECT_EQ(outcome.status, 0);
-    for (char const* text :
-         {"--pattern", "--aux", "--skip-unusable-aux", "--format", "--output", "--explain", "--explain-all",
-          "--exclude", "fnmatch(3)", "--keep-going", "--quiet", "Exit status:", "  12 ", "130"})
+    for (char const* text : {"--pattern", "--aux", "--skip-unusable-aux", "--format", "--output", "--explain",
+                             "--explain-all", "--exclude", "fnmatch(3)", "--keep-going", "--quiet",
+                             "--overwrite-study-file", "?*", "Exit status:", "11 ", "  12 ", "130"})
         EXPECT_THAT(outcome.out.toStdString(), HasSubstr(text));
 }
 

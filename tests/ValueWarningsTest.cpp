@@ -1,0 +1,185 @@
+// The program's warnings about values that the reading rules most likely got
+// wrong, found on small studies in memory as the program finds them.
+#include "ValueWarnings.h"
+#include "FakeFileTree.h"
+#include "ImportReport.h"
+#include "ProgramLoadContext.h"
+#include "ProgramOptions.h"
+#include "Survey.h"
+
+#include "filecrawler/CrawlerBasicImporterParser.h"
+#include "filecrawler/MetadataFileCrawler.h"
+
+#include <QString>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+using cli::ValueWarning;
+
+std::vector<MetadataPattern> patterns(std::string const& values)
+{
+    std::vector<MetadataPattern> list;
+    for (QString const& value : QString::fromStdString(values).split(' '))
+        list.push_back(cli::parsePatternOption(value.toStdString()));
+    return list;
+}
+
+std::unique_ptr<MetadataFileCrawler> importerOf(std::list<std::string> paths,
+                                                std::vector<MetadataPattern> const& list)
+{
+    auto importer = std::make_unique<MetadataFileCrawler>(std::make_unique<CrawlerBasicImporterParser>());
+    FolderCrawler::Result result;
+    result.folder = fakeDir("/study");
+    result.files = std::move(paths);
+    importer->setCrawlResult(std::move(result));
+    importer->setMetadataPatternList(list);
+    return importer;
+}
+
+char const* kindName(ValueWarning::Kind kind)
+{
+    switch (kind) {
+    case ValueWarning::NumberFollowedByText:
+        return "number+text";
+    case ValueWarning::TextCutAtDot:
+        return "text cut";
+    case ValueWarning::InsideLongerKey:
+        return "longer key";
+    case ValueWarning::InsidePreviousText:
+        return "inside previous";
+    case ValueWarning::LookAlikeCases:
+        return "look alike";
+    case ValueWarning::NotANumberInOutput:
+        return "not a number";
+    }
+    return "?";
+}
+
+// Each warning as "kind, pattern text, paths, example | fix", as the program finds them.
+std::vector<std::string> warningsFor(std::list<std::string> paths, std::string const& patternValues)
+{
+    std::vector<MetadataPattern> const list = patterns(patternValues);
+    std::unique_ptr<MetadataFileCrawler> const importer = importerOf(std::move(paths), list);
+    cli::ProgramLoadContext context;
+    importer->extract(context);
+    cli::ValueWarnings warnings(list);
+    warnings.setCases(cli::buildReport(context, list, {}, false).values);
+    cli::survey(*importer, list, warnings, nullptr);
+    std::vector<std::string> found;
+    for (ValueWarning const& warning : warnings.warnings()) {
+        std::string const& message = warning.message;
+        std::size_t const fix = message.rfind(". ");
+        found.push_back(std::string(kindName(warning.kind)) + ", " + list[warning.pattern].pattern + ", " +
+                        std::to_string(warning.paths) + ", " + warning.example + " |" +
+                        (fix == std::string::npos ? message : message.substr(fix + 1)));
+    }
+    return found;
+}
+
+TEST(ValueWarnings, NameThePatternTheCountAnExampleAndTheFix)
+{
+    struct {
+        std::list<std::string> paths;
+        std::string patterns;
+        std::vector<std::string> expected; // each the beginning of a warning
+    } const cases[] = {
+        // clang-format off
+        // A number with more glued to it: digits, or letters that vary.
+        {{"grid=128x64/f.dat", "grid=128x128/f.dat", "grid=256/f.dat"}, "grid=",
+         {"number+text, grid=, 2, grid=128x64/f.dat | If the text belongs to the value, give -p grid=:string."}},
+        {{"Re=100/a", "Re=100k/a", "Re=2/b"}, "Re=", {"number+text, Re=, 1, Re=100k/a |"}},
+        {{"v=1.2.3.dat", "v=1.2.4.dat"}, "v=", {"number+text, v=, 2, v=1.2.3.dat |"}},
+        {{"T=300K/a.dat", "T=400K/a.dat"}, "T=", {}}, // a unit
+        {{"T=300.dat", "T=5.0e2.vtu", "T=7"}, "T=", {}},  // extensions
+        {{"T=300K/a.dat", "T=300.dat"}, "T=", {"number+text, T=, 1, T=300K/a.dat |"}},
+        {{"Re=100_Mach=0.5_x.dat", "Re=200-Mach=0.5.dat", "Re=1Mach=2/a"}, "Re= Mach=", {}},
+        // A text value cut at a dot inside a number or version only.
+        {{"ver=v1.2.dat", "ver=v1.3.dat"}, "ver=:string",
+         {"text cut, ver=, 2, ver=v1.2.dat | A text value keeps its dots when a separator follows it: put the "
+          "value in a folder name (ver=v1.2/...)."}},
+        {{"model=kEpsilon/mesh.msh", "model=kEps.0001.vtu", "model=a.tar.gz", "ver=v1.2/x.dat"},
+         "model=:string", {}},
+        // The text read at the end of a longer key; a text always inside the previous one.
+        {{"dT=5_T=300.dat", "dT=5_T=400.dat", "T=1/dT=2"}, "T=",
+         {"longer key, T=, 2, dT=5_T=300.dat | To read the key \"T=\" itself, give it with the character before "
+          "it, -p _T=."}},
+        {{"x/mT=1/T=2", "kT=3/f"}, "T=:string", {"longer key, T=, 2, x/mT=1/T=2 | To read the key \"T=\" itself, give it with the character before it, -p /T=:string."}},
+        {{"Re=1/f", "Re=2/f", "Mach=1/f"}, "Re= e=",
+         {"inside previous, e=, 2, Re=1/f | Give a longer text for \"e=\" that \"Re=\" does not hold"}},
+        // Cases that only look alike once numbers are numbers, or that are not numbers in the output.
+        {{"seed=007/a", "seed=007/b", "seed=7/a", "seed=8/a"}, "seed=",
+         {"look alike, seed=, 3, seed=007/a | The cases are kept apart by their texts; to show the texts, give -p "
+          "seed=:string, or write the numbers alike."}},
+        {{"seed=007/Re=1/a", "seed=7/Re=2/a"}, "seed= Re=", {}},
+        {{"seed=1.0/m=a/x", "seed=1/m=a/x", "seed=1/m=b/x"}, "seed= m=:string",
+         {"look alike, seed=, 2, seed=1.0/m=a/x |"}},
+        {{"Re=1.0D+03/a", "Re=2.0d3/a", "Re=1e999/a", "Re=5/a"}, "Re=",
+         {"not a number, Re=, 3, Re=1.0D+03/a | To fix it, write the exponent with E (1.0E+03), or give -p "
+          "Re=:string to keep it as text."}},
+        // Studies as they come: nothing to say.
+        {{"study/Re=100/Mach=0.3/model=kEpsilon/images/cp.png", "study/Re=100/Mach=0.3/model=kEpsilon/log.txt",
+          "study/Re=100/summary.csv", "study/Re=200/Mach=0.5/model=kOmega/solution_0001.vtu", "README.md"},
+         "Re= Mach= model=:string", {}},
+        {{"solutions/solution_0001_Re=100_Mach=0.05_alpha=-4_model=kEpsilon.vtu",
+          "logs/log_Re=100_Mach=0.05_alpha=-4_model=kEpsilon.txt",
+          "solutions/solution_0002_Re=1e5_Mach=.5_alpha=+4_model=SpalartAllmaras.vtu",
+          "summary0_Re=100_Mach=0.05.csv"},
+         "Re= Mach= alpha= model=:string", {}},
+        // clang-format on
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.patterns + " on " + c.paths.front());
+        std::vector<std::string> const found = warningsFor(c.paths, c.patterns);
+        ASSERT_EQ(found.size(), c.expected.size()) << testing::PrintToString(found);
+        for (std::size_t i = 0; i < found.size(); ++i)
+            EXPECT_THAT(found[i], testing::StartsWith(c.expected[i]));
+    }
+}
+
+// The survey skips the importer's search for most paths; what it hands on
+// must be what the importer answers.
+TEST(PathRecords, AreTheImportersRecordsForEveryPath)
+{
+    std::list<std::string> const paths = {"Re=1/Mach=2/a",
+                                          "Re=1/Mach=2/b/Re=5",
+                                          "Re=1/Mach=2/.hidden",
+                                          "Re=1/Mach=2/c.d/e",
+                                          "Re=1/Mach=2x/d",
+                                          "Re=1/Mach=2e/f",
+                                          "Re=1/Mach=2e5/f",
+                                          "Re=1/Mach=2\\g",
+                                          "Re=1/Mach=2\\h/i",
+                                          "Re=1/Mach=x/f",
+                                          "Re=1/Mach=2",
+                                          "Re=1/Mach=2.dat",
+                                          "Re=1/model=a/b",
+                                          "Re=1/model=a/b.c",
+                                          "Re=1/model=a.b/c",
+                                          "Re=1/model=a",
+                                          "Re=1/model=ab",
+                                          "Re=1/model=ab.x",
+                                          "Re=1/model=/x",
+                                          "x/Re=1/Mach=2/model=k/y",
+                                          "x/Re=1/Mach=2/model=k/z.vtu",
+                                          "Mach=1/Re=2/model=q"};
+    for (std::string const patternValues :
+         {"Re= Mach=", "Re= model=:string", "Re= Mach= model=:string", "Mach=:string", "model=:string Re="}) {
+        SCOPED_TRACE(patternValues);
+        std::vector<MetadataPattern> const list = patterns(patternValues);
+        std::unique_ptr<MetadataFileCrawler> const importer = importerOf(paths, list);
+        cli::PathRecords records(*importer, list);
+        for (std::string const& path : importer->files()) {
+            std::vector<MetadataInfo> const expected = importer->metadataInfoList(path);
+            std::vector<MetadataInfo> const& got = records.of(path);
+            ASSERT_EQ(got.size(), expected.size()) << path;
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                EXPECT_EQ(got[i].patternPosition, expected[i].patternPosition) << path;
+                EXPECT_EQ(got[i].value, expected[i].value) << path;
+            }
+        }
+    }
+}
+
+} // namespace
