@@ -4,6 +4,7 @@
 // and folders the user may not read.
 #include "DiskTree.h"
 
+#include "filecrawler/FolderCrawler.h"
 #include "host/LocalFileInfo.h"
 
 #include <gmock/gmock.h>
@@ -11,8 +12,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <future>
 #include <grp.h>
+#include <memory>
 #include <pwd.h>
 #include <random>
 #include <set>
@@ -211,6 +217,94 @@ TEST(FolderCrawlerOnDisk, PartsReadAheadGiveTheWalkItsOwnOrder)
         CrawlOutcome const crawl = crawlOnDisk(tree.root());
         EXPECT_NO_CRAWL_ERROR(crawl);
         ASSERT_TRUE(crawl.files == expected) << "round " << round;
+    }
+}
+
+// Runs `work` on a thread of its own and waits for it; a hang ends the test
+// program with the test failed instead of blocking the suite.
+template <typename Work> void finishWithin(int seconds, char const* what, Work work)
+{
+    std::packaged_task<void()> task(std::move(work));
+    std::future<void> done = task.get_future();
+    std::thread thread(std::move(task));
+    if (done.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+        std::fprintf(stderr, "%s did not finish within %d s.\n", what, seconds);
+        std::_Exit(1);
+    }
+    thread.join();
+    done.get();
+}
+
+// The paths of the files below `folder`, depth-first through children("").
+void listAll(FileInfoInterface const& folder, std::vector<std::string>& files)
+{
+    for (auto const& child : folder.children(std::string())) {
+        if (child->isFile())
+            files.push_back(child->path());
+        else if (child->isDirectory() && child->isReadable())
+            listAll(*child, files);
+    }
+}
+
+// The entries of one listing share what the walk from their root read
+// ahead. Hosts crawl them at once: a crawler per sibling folder, or threads
+// that walk the same folders. Each gets the files of its folder, in walk
+// order, and none waits for ever or reads what another has freed.
+TEST(FolderCrawlerOnDisk, SiblingFoldersCrawledAtOnceEachGetTheirOwnFiles)
+{
+    DiskTree tree(true);
+    for (int a = 0; a < 6; ++a)
+        for (int b = 0; b < 12; ++b)
+            for (int c = 0; c < 4; ++c)
+                tree.file("a" + std::to_string(a) + "/b" + std::to_string(b) + "/c" + std::to_string(c) +
+                          "/f.vtu");
+    tree.symlink("a2/b3/across", "../../a4/b1");    // a folder shared by two siblings
+    std::vector<std::vector<std::string>> expected; // relative to each sibling
+    std::vector<std::string> all;                   // full paths
+    for (auto const& child : LocalFileInfo::create(tree.root())->children("*")) {
+        listWithoutReadingAhead(*child, std::string(), expected.emplace_back());
+        for (std::string const& file : expected.back())
+            all.push_back(child->path() + "/" + file);
+    }
+
+    for (int round = 0; round < 40; ++round) {
+        auto const siblings = LocalFileInfo::create(tree.root())->children(std::string());
+        ASSERT_EQ(siblings.size(), expected.size());
+        std::vector<std::unique_ptr<FolderCrawler>> crawlers;
+        for (auto const& sibling : siblings)
+            crawlers.push_back(std::make_unique<FolderCrawler>(sibling));
+        finishWithin(30, "Crawlers of sibling folders", [&] {
+            for (auto& crawler : crawlers)
+                crawler->start();
+            for (auto& crawler : crawlers)
+                crawler->wait();
+        });
+        for (std::size_t i = 0; i < crawlers.size(); ++i) {
+            FolderCrawler::Result const& result = crawlers[i]->result();
+            EXPECT_TRUE(result.errorString.isNull()) << result.errorString.toStdString();
+            ASSERT_TRUE(
+                std::equal(result.files.begin(), result.files.end(), expected[i].begin(), expected[i].end()))
+                << "round " << round << ", folder " << siblings[i]->path();
+        }
+
+        // Two threads walk the same folders, one from the last sibling on.
+        auto const shared = LocalFileInfo::create(tree.root())->children(std::string());
+        std::vector<std::string> forward;
+        std::vector<std::string> backward;
+        finishWithin(30, "Two walks of the same folders", [&] {
+            std::thread other([&] {
+                for (auto it = shared.rbegin(); it != shared.rend(); ++it)
+                    listAll(**it, backward);
+            });
+            for (auto const& sibling : shared)
+                listAll(*sibling, forward);
+            other.join();
+        });
+        ASSERT_TRUE(forward == all) << "round " << round;
+        std::vector<std::string> sorted = all;
+        std::sort(backward.begin(), backward.end());
+        std::sort(sorted.begin(), sorted.end());
+        ASSERT_TRUE(backward == sorted) << "round " << round;
     }
 }
 
