@@ -403,25 +403,17 @@ TEST(LocalFileInfo, EntriesTellTheirKindFromTheListing)
     EXPECT_THAT((*gone)->children(""), IsEmpty());
 }
 
-// Root reads every folder whatever its mode, so when the tests run as root
-// each crawl of a folder that the user may not read runs in a child process
-// that has dropped to the user "nobody".
-// The crawl of `root` as an unprivileged user. The child crawls on its own
-// thread of control (no thread may start after fork()) and sends back the
-// error and the files, each ended by a NUL.
-CrawlOutcome crawlUnprivileged(std::string const& root)
+// The crawl of `root` in a child process, after `prepare` has run there
+// (false: the child cannot be prepared). The child sends back the error and
+// the files, each ended by a NUL.
+template <typename Prepare> CrawlOutcome crawlInChild(std::string const& root, Prepare prepare)
 {
-    if (geteuid() != 0)
-        return crawlOnDisk(root, true);
-    passwd const* const nobody = getpwnam("nobody");
-    uid_t const uid = nobody != nullptr ? nobody->pw_uid : 65534;
-    gid_t const gid = nobody != nullptr ? nobody->pw_gid : 65534;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
         return {};
     pid_t const child = fork();
     if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0)
+        if (!prepare())
             _exit(3);
         CrawlOutcome const outcome = crawlOnDisk(root, true);
         std::string out =
@@ -445,8 +437,7 @@ CrawlOutcome crawlUnprivileged(std::string const& root)
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "the crawl as user nobody failed (status " << status << "); can nobody reach " << root
-        << "? TMPDIR may name a folder others can enter";
+        << "the crawl in a child process failed (status " << status << ")";
     CrawlOutcome outcome;
     std::size_t const end = in.find('\0');
     if (end == std::string::npos)
@@ -455,6 +446,94 @@ CrawlOutcome crawlUnprivileged(std::string const& root)
         outcome.errorString = QString::fromStdString(in.substr(1, end - 1));
     for (std::size_t at = end + 1, next; (next = in.find('\0', at)) != std::string::npos; at = next + 1)
         outcome.files.push_back(in.substr(at, next - at));
+    return outcome;
+}
+
+// A crawl in a process that may open 20 descriptors (three of them taken by
+// the standard streams): the walk keeps fewer open and, when it still runs
+// out, gives up those it keeps and goes on by path.
+TEST(FolderCrawlerOnDisk, FewDescriptorsLeftDoNotStopTheCrawl)
+{
+    DiskTree tree(true);
+    std::vector<std::string> deep;
+    std::string relative = "deep";
+    for (int level = 0; level < 300; ++level) {
+        relative += "/d" + std::to_string(level % 3);
+        if (level % 50 == 49)
+            deep.push_back(relative + "/f.txt");
+    }
+    std::vector<std::string> wide;
+    for (int folder = 0; folder < 300; ++folder)
+        for (char const* sub : {"/a/f.txt", "/b/f.txt"})
+            wide.push_back("wide/w" + std::to_string(1000 + folder) + sub);
+    for (std::string const& file : deep)
+        tree.file(file);
+    for (std::string const& file : wide)
+        tree.file(file);
+
+    for (std::string const root : {"deep", "wide"}) {
+        CrawlOutcome const crawl = crawlInChild(tree.path(root), [] {
+            rlimit const low{20, 20};
+            return setrlimit(RLIMIT_NOFILE, &low) == 0;
+        });
+        EXPECT_NO_CRAWL_ERROR(crawl) << root;
+        std::vector<std::string> expected;
+        for (std::string const& file : root == "deep" ? deep : wide)
+            expected.push_back(file.substr(root.size() + 1));
+        if (root == "deep")
+            std::reverse(expected.begin(), expected.end()); // "d0" comes before "f.txt"
+        EXPECT_TRUE(crawl.files == expected) << root << ": " << crawl.files.size() << " files";
+    }
+}
+
+// Folders that link to a shared set of folders that link back: every
+// sequence of them is a way down, and their number grows as a factorial.
+// The walk stops at the first folder reached by more ways than allowed,
+// naming it, having listed each folder's files that many times at most.
+TEST(FolderCrawlerOnDisk, LinksThatMultiplyWaysStopTheWalkAtTheLimit)
+{
+    DiskTree tree(true);
+    int const count = 6;
+    for (int i = 0; i < count; ++i) {
+        std::string const folder = "f" + std::to_string(i);
+        std::string const shared = "shared/s" + std::to_string(i);
+        tree.file(folder + "/f.txt");
+        tree.file(shared + "/s.txt");
+        for (int j = 0; j < count; ++j) {
+            tree.symlink(folder + "/to-s" + std::to_string(j), "../shared/s" + std::to_string(j));
+            tree.symlink(shared + "/to-f" + std::to_string(j), "../../f" + std::to_string(j));
+        }
+    }
+    for (std::size_t const limit : {1, 20}) {
+        WalkOptions options;
+        options.maxWaysPerFolder = limit;
+        CrawlOutcome const crawl = crawlOnDisk(tree.root(), false, options);
+        std::string const error = crawl.errorString.toStdString();
+        EXPECT_THAT(error,
+                    ::testing::MatchesRegex(
+                        "The folder: " + tree.root() + "/f[0-9](/to-s[0-9]/to-f[0-9])*(/to-s[0-9])? " +
+                        "was reached through more than " + std::to_string(limit) +
+                        " ways \\(symbolic links\\); the crawl stopped. --max-ways raises the limit."));
+        EXPECT_GT(crawl.files.size(), 0u);
+        EXPECT_LE(crawl.files.size(), limit * 2 * count);
+    }
+}
+
+// Root reads every folder whatever its mode, so when the tests run as root
+// each crawl of a folder that the user may not read runs in a child process
+// that has dropped to the user "nobody".
+CrawlOutcome crawlUnprivileged(std::string const& root)
+{
+    if (geteuid() != 0)
+        return crawlOnDisk(root, true);
+    passwd const* const nobody = getpwnam("nobody");
+    uid_t const uid = nobody != nullptr ? nobody->pw_uid : 65534;
+    gid_t const gid = nobody != nullptr ? nobody->pw_gid : 65534;
+    CrawlOutcome const outcome = crawlInChild(root, [uid, gid] {
+        return setgroups(0, nullptr) == 0 && setresgid(gid, gid, gid) == 0 && setresuid(uid, uid, uid) == 0;
+    });
+    EXPECT_FALSE(::testing::Test::HasFailure())
+        << "can nobody reach " << root << "? TMPDIR may name a folder others can enter";
     return outcome;
 }
 

@@ -254,6 +254,7 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
         {{"sample-study", "-p", ":string"}, 2, "--pattern \":string\": the pattern text is empty"},
         {{"sample-study", "-p", "Re=", "-a", "mesh"}, 2, "--aux \"mesh\": expected TAG=SYNTAX"},
         {{"sample-study", "-p", "Re=", "-f", "xml"}, 2, "--format \"xml\": expected table, csv, json, vtk or vtt"},
+        {{"sample-study", "-p", "Re=", "--max-ways", "0"}, 2, "--max-ways \"0\": expected a whole number of 1 or more"},
         {{"sample-study", "-p", "Re=", "-o", "cases.xls"}, 2, "cannot tell the format from the file name"},
         {{"sample-study", "-p", "Re=", "-o", "/nonexistent/cases.csv"}, 8,
          "cannot write the output: the folder \"/nonexistent\" does not exist."},
@@ -332,6 +333,31 @@ TEST(ProgramCrawl, UnreadableFolderStopsTheCrawlButKeepsWhatWasFound)
     EXPECT_EQ(outcome.out.toStdString(), "Re=\n1\n");
 }
 
+// Two folders that link to each other and to themselves through a third:
+// ways into them multiply. Past --max-ways the crawl stops, and nothing is
+// written, not even the files found before.
+TEST(ProgramCrawl, FolderReachedThroughTooManyWaysStopsTheCrawlWithStatus10)
+{
+    DiskTree scratch;
+    for (char const* folder : {"Re=1", "Re=2", "Re=3"}) {
+        scratch.file(std::string(folder) + "/f.dat");
+        for (char const* other : {"Re=1", "Re=2", "Re=3"})
+            scratch.symlink(std::string(folder) + "/to-" + other, std::string("../") + other);
+    }
+    QString const output = scratch.qpath("cases.csv");
+    QStringList const arguments = {QString::fromStdString(scratch.root()), "-p", "Re=", "-o", output};
+    Outcome const outcome = runProgram(arguments + QStringList{"--max-ways", "2"});
+    EXPECT_EQ(outcome.status, 10);
+    EXPECT_THAT(
+        outcome.err.toStdString(),
+        ::testing::MatchesRegex("filecrawler: The folder: " + scratch.root() +
+                                "/Re=[0-9](/to-Re=[0-9])* was reached through more than 2 ways \\(symbolic "
+                                "links\\); the crawl stopped. --max-ways raises the limit. Nothing "
+                                "was written.\n"));
+    EXPECT_FALSE(QFile::exists(output));
+    EXPECT_EQ(runProgram(arguments + QStringList{"-q"}).status, 0);
+}
+
 bool catchesInterrupt(qint64 pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -368,7 +394,7 @@ TEST(ProgramHelp, ListsEveryOptionAndTheExitStatuses)
     Outcome const outcome = runProgram({"--help"});
     EXPECT_EQ(outcome.status, 0);
     for (char const* text : {"--pattern", "--aux", "--skip-unusable-aux", "--format", "--output", "--explain",
-                             "--quiet", "Exit status:", "130"})
+                             "--quiet", "--max-ways", "Exit status:", "130"})
         EXPECT_THAT(outcome.out.toStdString(), HasSubstr(text));
 }
 
