@@ -13,6 +13,7 @@ enum ExitStatus : int {
     CrawlIncomplete = 6,   // a folder below ROOT could not be read; results cover what was found
     UnusableAux = 7,       // some --aux identifier is unusable (and --skip-unusable-aux was not given)
     OutputNotWritable = 8, // the output file cannot be written
+    CrawlLimit = 10,       // the crawl passed a limit (--max-ways); nothing was written
     Interrupted = 130,     // Ctrl-C
 };
 

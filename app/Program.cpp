@@ -1,5 +1,6 @@
 #include "Program.h"
 
+#include "CountingFileInfo.h"
 #include "ExitStatus.h"
 #include "Explanation.h"
 #include "ImportReport.h"
@@ -167,12 +168,15 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
     }
 
     InterruptWatcher interrupts;
-    boost::shared_ptr<FileInfoInterface const> const root = LocalFileInfo::create(options.root);
+    WalkOptions walk;
+    walk.maxWaysPerFolder = options.maxWays;
+    boost::shared_ptr<FileInfoInterface const> const root = LocalFileInfo::create(options.root, walk);
     std::string message;
     if (ExitStatus const status = rootProblem(*root, message))
         return fail(status, message);
 
-    std::unique_ptr<FolderCrawler> crawler = crawlTree(root, !options.quiet && isatty(STDERR_FILENO), interrupts);
+    std::unique_ptr<FolderCrawler> crawler =
+        crawlTree(root, !options.quiet && isatty(STDERR_FILENO), interrupts);
     if (!crawler)
         return interrupted();
     FolderCrawler::Result const& crawl = crawler->result();
@@ -186,6 +190,9 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
             return fail(rootStatus != Success ? rootStatus : RootNotReadable,
                         rootStatus != Success ? message : error);
         }
+        auto const* const wrapped = dynamic_cast<CountingFileInfo const*>(crawl.folder.get());
+        if (wrapped != nullptr && wrapped->walkLimitPassed())
+            return fail(CrawlLimit, error + " Nothing was written.");
         say(error + " The crawl stopped there; the results cover the " +
             counted(crawl.files.size(), "file", "files") + " found before it.");
         status = CrawlIncomplete;

@@ -38,6 +38,7 @@ Exit status:
        the results cover the files found before it
   7    an --aux identifier is unusable (see --skip-unusable-aux)
   8    the output file cannot be written
+  10   the crawl passed a limit (see --max-ways); nothing was written
   130  interrupted (Ctrl-C)
 )";
 
@@ -72,6 +73,11 @@ void configure(QCommandLineParser& parser)
     parser.addOption({{"e", "explain"},
                       "Report why files belong to no case, grouped by reason, on standard output "
                       "(instead of the results, unless --output is given)."});
+    parser.addOption({"max-ways",
+                      "Stop the crawl at a folder reached through more than N ways (paths through symbolic "
+                      "links), as in trees whose links multiply paths. Default: " +
+                          QString::number(defaultMaxWaysPerFolder) + ".",
+                      "N"});
     parser.addOption({{"q", "quiet"}, "No progress and no summary on standard error."});
     parser.addOption({{"h", "help"}, "Show this help."});
     parser.addOption({{"v", "version"}, "Show the version."});
@@ -189,6 +195,14 @@ ProgramOptions parseOptions(QStringList const& arguments)
     options.explain = parser.isSet("explain");
     options.quiet = parser.isSet("quiet");
     options.skipUnusableAux = parser.isSet("skip-unusable-aux");
+    if (parser.isSet("max-ways")) {
+        std::string const value = bytes(parser.value("max-ways"));
+        bool number = value.find_first_not_of("0123456789") == std::string::npos;
+        qulonglong const ways = number ? parser.value("max-ways").toULongLong(&number) : 0;
+        if (!number || ways == 0)
+            throw UsageError("--max-ways \"" + value + "\": expected a whole number of 1 or more");
+        options.maxWays = static_cast<std::size_t>(ways);
+    }
 
     if (options.rootGiven() && options.patterns.empty())
         throw UsageError("no --pattern given for \"" + options.root +

@@ -2,9 +2,11 @@
 
 #include "filecrawler/AuxFileIdentifierValidator.h"
 #include "filecrawler/MetadataPattern.h"
+#include "host/WalkLimits.h"
 
 #include <QStringList>
 
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -24,6 +26,7 @@ struct ProgramOptions {
     bool explain = false;
     bool quiet = false;
     bool skipUnusableAux = false;
+    std::size_t maxWays = defaultMaxWaysPerFolder; // ways (through links) into one folder
     bool help = false;
     bool version = false;
 
