@@ -1,5 +1,7 @@
 #include "CountingFileInfo.h"
 
+#include "host/WalkLimits.h"
+
 #include <boost/make_shared.hpp>
 
 #include <utility>
@@ -7,9 +9,14 @@
 namespace cli {
 
 CountingFileInfo::CountingFileInfo(boost::shared_ptr<FileInfoInterface const> inner,
-                                   std::shared_ptr<Counter> files)
-    : inner_(std::move(inner)), files_(std::move(files))
+                                   std::shared_ptr<Counter> files, std::shared_ptr<Flag> limitPassed)
+    : inner_(std::move(inner)), files_(std::move(files)), limitPassed_(std::move(limitPassed))
 {
+}
+
+bool CountingFileInfo::walkLimitPassed() const
+{
+    return limitPassed_->load(std::memory_order_relaxed);
 }
 
 bool CountingFileInfo::isDirectory() const
@@ -60,13 +67,19 @@ std::uint64_t CountingFileInfo::size() const
 std::vector<boost::shared_ptr<FileInfoInterface const>>
 CountingFileInfo::children(std::string const& filter) const
 {
-    std::vector<boost::shared_ptr<FileInfoInterface const>> entries = inner_->children(filter);
+    std::vector<boost::shared_ptr<FileInfoInterface const>> entries;
+    try {
+        entries = inner_->children(filter);
+    } catch (WalkLimitExceeded const&) {
+        limitPassed_->store(true, std::memory_order_relaxed);
+        throw;
+    }
     std::uint64_t files = 0;
     for (boost::shared_ptr<FileInfoInterface const>& entry : entries) {
         if (entry->isFile())
             ++files;
         else if (entry->isDirectory())
-            entry = boost::make_shared<CountingFileInfo const>(std::move(entry), files_);
+            entry = boost::make_shared<CountingFileInfo const>(std::move(entry), files_, limitPassed_);
     }
     files_->fetch_add(files, std::memory_order_relaxed);
     return entries;

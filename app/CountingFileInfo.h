@@ -16,11 +16,18 @@ namespace cli {
 // progress display that cannot read the crawler's result while it runs.
 // Every question is forwarded; the listed folders come back wrapped too.
 // Only the count is added: one relaxed atomic addition per listed folder.
+// A listing that ends in WalkLimitExceeded is recorded (in `limitPassed`,
+// shared with the listed folders), for the program's exit status.
 class CountingFileInfo : public FileInfoInterface {
 public:
     using Counter = std::atomic<std::uint64_t>;
+    using Flag = std::atomic<bool>;
 
-    CountingFileInfo(boost::shared_ptr<FileInfoInterface const> inner, std::shared_ptr<Counter> files);
+    CountingFileInfo(boost::shared_ptr<FileInfoInterface const> inner, std::shared_ptr<Counter> files,
+                     std::shared_ptr<Flag> limitPassed = std::make_shared<Flag>(false));
+
+    // Whether a listing below stopped at a limit of the walk. Read it after the crawl.
+    bool walkLimitPassed() const;
 
     bool isDirectory() const override;
     bool isReadable() const override;
@@ -37,6 +44,7 @@ public:
 private:
     boost::shared_ptr<FileInfoInterface const> inner_;
     std::shared_ptr<Counter> files_;
+    std::shared_ptr<Flag> limitPassed_;
 };
 
 } // namespace cli

@@ -13,6 +13,7 @@ enum ExitStatus : int {
     CrawlIncomplete = 6,   // a folder below ROOT could not be read; results cover what was found
     UnusableAux = 7,       // some --aux identifier is unusable (and --skip-unusable-aux was not given)
     OutputNotWritable = 8, // the output file cannot be written, or is a file of the study
+    CrawlLimit = 10,       // the crawl passed a limit (--max-ways); nothing was written
     NoCases = 11,          // no file belongs to a case; the (empty) results are written
     // --keep-going: results written; some folders could not be read and were skipped
     SomeFoldersSkipped = 12,

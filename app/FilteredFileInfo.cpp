@@ -116,17 +116,16 @@ FilteredFileInfo::children(std::string const& filter) const
     return entries;
 }
 
-boost::shared_ptr<FileInfoInterface const> filteredRoot(std::string const& root,
-                                                        std::shared_ptr<CrawlFilter> const& filter)
+boost::shared_ptr<FileInfoInterface const>
+filteredRoot(std::string const& root, std::shared_ptr<CrawlFilter> const& filter, WalkOptions walk)
 {
     if (filter->excludes().empty() && !filter->keepGoing())
-        return LocalFileInfo::create(root);
-    LocalFileInfo::SkipDirectory skip;
+        return LocalFileInfo::create(root, walk);
     if (!filter->excludes().empty())
-        skip = [filter](std::string const& relativePath) {
+        walk.skipDirectory = [filter](std::string const& relativePath) {
             return filter->excludes().excludesFolder(relativePath);
         };
-    return boost::make_shared<FilteredFileInfo const>(LocalFileInfo::create(root, std::move(skip)), filter,
+    return boost::make_shared<FilteredFileInfo const>(LocalFileInfo::create(root, walk), filter,
                                                       std::string());
 }
 

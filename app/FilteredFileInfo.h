@@ -3,6 +3,7 @@
 #include "ExcludeRules.h"
 
 #include "host/FileInfoInterface.h"
+#include "host/WalkLimits.h"
 
 #include <boost/shared_ptr.hpp>
 
@@ -67,7 +68,8 @@ private:
 
 // ROOT through LocalFileInfo, wrapped when `filter` leaves something out or
 // keeps going. The folders it excludes are not read ahead either.
-boost::shared_ptr<FileInfoInterface const> filteredRoot(std::string const& root,
-                                                        std::shared_ptr<CrawlFilter> const& filter);
+// `walk` as LocalFileInfo::create takes it.
+boost::shared_ptr<FileInfoInterface const>
+filteredRoot(std::string const& root, std::shared_ptr<CrawlFilter> const& filter, WalkOptions walk);
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "Program.h"
 
+#include "CountingFileInfo.h"
 #include "ExitStatus.h"
 #include "Explanation.h"
 #include "FilteredFileInfo.h"
@@ -183,7 +184,9 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
 
     InterruptWatcher interrupts;
     auto const filter = std::make_shared<CrawlFilter>(options.excludes, options.keepGoing);
-    boost::shared_ptr<FileInfoInterface const> const root = filteredRoot(options.root, filter);
+    WalkOptions walk;
+    walk.maxWaysPerFolder = options.maxWays;
+    boost::shared_ptr<FileInfoInterface const> const root = filteredRoot(options.root, filter, walk);
     std::string message;
     if (ExitStatus const status = rootProblem(*root, message))
         return fail(status, message);
@@ -203,6 +206,9 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
             return fail(rootStatus != Success ? rootStatus : RootNotReadable,
                         rootStatus != Success ? message : error);
         }
+        auto const* const wrapped = dynamic_cast<CountingFileInfo const*>(crawl.folder.get());
+        if (wrapped != nullptr && wrapped->walkLimitPassed())
+            return fail(CrawlLimit, error + " Nothing was written.");
         say(error + " The crawl stopped there; the results cover the " +
             counted(crawl.files.size(), "file", "files") + " found before it.");
         status = CrawlIncomplete;

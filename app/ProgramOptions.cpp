@@ -41,6 +41,7 @@ Exit status:
   7    an --aux identifier is unusable (see --skip-unusable-aux)
   8    the output file cannot be written, or is a file of the study (see
        --overwrite-study-file)
+  10   the crawl passed a limit (see --max-ways); nothing was written
   11   no file belongs to a case (the results are written all the same)
   12   results written; some folders could not be read and were skipped
        (--keep-going)
@@ -94,6 +95,11 @@ void configure(QCommandLineParser& parser)
                       "standard output (instead of the results, unless --output is given); as JSON with "
                       "--format json and no --output."});
     parser.addOption({"explain-all", "As --explain, listing every file in no case."});
+    parser.addOption({"max-ways",
+                      "Stop the crawl at a folder reached through more than N ways (paths through symbolic "
+                      "links), as in trees whose links multiply paths. Default: " +
+                          QString::number(defaultMaxWaysPerFolder) + ".",
+                      "N"});
     parser.addOption({{"q", "quiet"}, "No progress and no summary on standard error."});
     parser.addOption({{"h", "help"}, "Show this help."});
     parser.addOption({{"v", "version"}, "Show the version."});
@@ -256,6 +262,14 @@ ProgramOptions parseOptions(QStringList const& arguments)
     options.quiet = parser.isSet("quiet");
     options.skipUnusableAux = parser.isSet("skip-unusable-aux");
     options.overwriteStudyFile = parser.isSet("overwrite-study-file");
+    if (parser.isSet("max-ways")) {
+        std::string const value = bytes(parser.value("max-ways"));
+        bool number = value.find_first_not_of("0123456789") == std::string::npos;
+        qulonglong const ways = number ? parser.value("max-ways").toULongLong(&number) : 0;
+        if (!number || ways == 0)
+            throw UsageError("--max-ways \"" + value + "\": expected a whole number of 1 or more");
+        options.maxWays = static_cast<std::size_t>(ways);
+    }
 
     if (options.rootGiven() && options.patterns.empty())
         throw UsageError("no --pattern given for \"" + options.root +

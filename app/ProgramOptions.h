@@ -4,9 +4,11 @@
 
 #include "filecrawler/AuxFileIdentifierValidator.h"
 #include "filecrawler/MetadataPattern.h"
+#include "host/WalkLimits.h"
 
 #include <QStringList>
 
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -29,7 +31,8 @@ struct ProgramOptions {
     bool explainAll = false; // every file in no case, not a few examples
     bool quiet = false;
     bool skipUnusableAux = false;
-    bool overwriteStudyFile = false; // --output may name a file the crawl lists
+    bool overwriteStudyFile = false;               // --output may name a file the crawl lists
+    std::size_t maxWays = defaultMaxWaysPerFolder; // ways (through links) into one folder
     bool help = false;
     bool version = false;
 

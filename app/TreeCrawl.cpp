@@ -12,13 +12,13 @@ namespace cli {
 std::unique_ptr<FolderCrawler> crawlTree(boost::shared_ptr<FileInfoInterface const> root, bool showProgress,
                                          InterruptWatcher& interrupts)
 {
-    // Only a progress display needs the files counted while the crawl runs.
+    // The files are counted for a progress display; the crawler's result
+    // keeps the wrapped root, which tells the program how listings failed.
+    auto files = std::make_shared<CountingFileInfo::Counter>(0);
+    root = boost::make_shared<CountingFileInfo const>(root, files);
     std::unique_ptr<CrawlProgress> progress;
-    if (showProgress) {
-        auto files = std::make_shared<CountingFileInfo::Counter>(0);
-        root = boost::make_shared<CountingFileInfo const>(root, files);
+    if (showProgress)
         progress = std::make_unique<CrawlProgress>(files);
-    }
 
     auto crawler = std::make_unique<FolderCrawler>(root);
     QEventLoop loop;

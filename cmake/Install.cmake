@@ -28,7 +28,8 @@ list(REMOVE_ITEM _host_headers
   host/DirectoryListing.h
   host/DirectoryReader.h
   host/NameSort.h
-  host/SideBySide.h)
+  host/SideBySide.h
+  host/WalkState.h)
 list(TRANSFORM _host_headers PREPEND "${PROJECT_SOURCE_DIR}/")
 install(FILES ${_library_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/filecrawler)
 install(FILES ${_host_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/host)

@@ -9,6 +9,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <new>
+#include <sys/resource.h>
 #include <sys/statfs.h>
 #include <unistd.h>
 
@@ -125,7 +127,56 @@ int accessAt(std::string const& path, int mode)
 
 bool accessible(int fd, char const* name, int mode)
 {
-    return faccessat(fd, name, mode, AT_EACCESS) == 0 || errno == ENOENT || errno == ENOTDIR;
+    return accessibleAfter(faccessat(fd, name, mode, AT_EACCESS));
+}
+
+bool accessibleAfter(int result)
+{
+    if (result == 0)
+        return true;
+    throwIfOutOfMemory(errno);
+    return errno == ENOENT || errno == ENOTDIR || outOfDescriptors(errno);
+}
+
+bool outOfDescriptors(int error)
+{
+    return error == EMFILE || error == ENFILE;
+}
+
+void throwIfOutOfMemory(int error)
+{
+    if (error == ENOMEM)
+        throw std::bad_alloc();
+}
+
+std::size_t defaultDescriptorBudget()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 160;
+    return static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur / 4, 160));
+}
+
+DescriptorBudget::DescriptorBudget(std::size_t limit) : left_(static_cast<std::ptrdiff_t>(limit)) {}
+
+bool DescriptorBudget::take()
+{
+    if (shed_.load(std::memory_order_relaxed))
+        return false;
+    if (left_.fetch_sub(1, std::memory_order_relaxed) > 0)
+        return true;
+    left_.fetch_add(1, std::memory_order_relaxed);
+    return false;
+}
+
+void DescriptorBudget::give()
+{
+    left_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void DescriptorBudget::shed()
+{
+    shed_.store(true, std::memory_order_relaxed);
 }
 
 void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor, bool checkAccess,
@@ -142,6 +193,8 @@ void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor
     alignas(8) char buffer[32768];
     for (bool more = true; more;) {
         ssize_t const bytes = getdents64(fd, buffer, sizeof buffer);
+        if (bytes < 0)
+            throwIfOutOfMemory(errno);
         if (bytes <= 0)
             break;
         // Room for another entry of the longest name left: that was the end.
@@ -170,8 +223,10 @@ void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor
         Kind kind = Kind::Special;
         struct stat st {};
         if (type == DT_UNKNOWN) {
-            if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                throwIfOutOfMemory(errno);
                 continue; // removed while listed
+            }
             symLink = S_ISLNK(st.st_mode);
             if (!symLink)
                 kind = kindOf(st.st_mode);
@@ -180,10 +235,14 @@ void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor
         } else if (type == DT_DIR) {
             kind = Kind::Directory;
         }
-        if (symLink && fstatat(fd, name, &st, 0) == 0) {
-            kind = kindOf(st.st_mode);
-            if (kind == Kind::Directory && isAncestor(st.st_dev, st.st_ino))
-                kind = Kind::LinkToAncestor;
+        if (symLink) {
+            if (fstatat(fd, name, &st, 0) == 0) {
+                kind = kindOf(st.st_mode);
+                if (kind == Kind::Directory && isAncestor(st.st_dev, st.st_ino))
+                    kind = Kind::LinkToAncestor;
+            } else {
+                throwIfOutOfMemory(errno); // otherwise it leads nowhere: a special entry
+            }
         }
         signed char readable = -1;
         if (checkAccess && kind == Kind::Directory)

@@ -2,6 +2,8 @@
 
 #include "host/LocalFileInfo.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -27,8 +29,40 @@ int statAt(std::string const& path, struct stat* st, int flags);
 int accessAt(std::string const& path, int mode);
 
 // Whether `mode` access to `name` in the directory `fd` is granted; an entry
-// removed since it was listed is not an unreadable one.
+// removed since it was listed is not an unreadable one, and neither is one
+// that could not be checked for lack of descriptors (opening it will tell).
+// Out of memory throws std::bad_alloc.
 bool accessible(int fd, char const* name, int mode);
+// The same for an access() of a path that gave `result`.
+bool accessibleAfter(int result);
+
+// Whether `error` says that the process or the system has run out of descriptors.
+bool outOfDescriptors(int error);
+// Throws std::bad_alloc when `error` says the kernel is out of memory: that
+// is never a property of the folder being read.
+void throwIfOutOfMemory(int error);
+
+// How many descriptors a walk keeps open at once by default: a quarter of
+// what the process may open, so that the walk leaves most to its host.
+std::size_t defaultDescriptorBudget();
+
+// Descriptors a walk may keep open at once, shared by its listings and the
+// threads reading ahead. Once the process has run out of descriptors, no
+// more are kept: folders are then reached by their paths.
+class DescriptorBudget {
+public:
+    explicit DescriptorBudget(std::size_t limit);
+    DescriptorBudget(DescriptorBudget const&) = delete;
+    DescriptorBudget& operator=(DescriptorBudget const&) = delete;
+
+    bool take(); // whether one more descriptor may be kept open
+    void give(); // one kept open has been closed
+    void shed(); // keep no more from now on
+
+private:
+    std::atomic<std::ptrdiff_t> left_;
+    std::atomic<bool> shed_{false};
+};
 
 // One entry of a directory read: its name in the read's names, what it is,
 // and for a directory whether it may be listed and entered (-1: not asked).

@@ -19,14 +19,12 @@ namespace {
 // per directory costs as much as reading it.
 constexpr std::size_t ahead = 32;
 constexpr std::size_t batch = 8;
-// Later parts queue reads up to this many bytes in all (or one read each).
-constexpr std::size_t budget = 32 << 20;
 // A reader keeps each level's directory open; it goes so deep at most.
 constexpr std::size_t maxDepth = 32;
 
-std::size_t readerCount()
+std::size_t readerCount(std::size_t asked)
 {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 3u);
+    return asked > 0 ? asked : std::clamp(std::thread::hardware_concurrency(), 1u, 3u);
 }
 
 std::size_t bytesOf(DirectoryRead const& read)
@@ -60,24 +58,30 @@ bool walksBefore(std::string_view a, std::string_view b)
 
 } // namespace
 
-std::shared_ptr<DirectoryReader> DirectoryReader::start(std::string root,
-                                                        std::vector<std::string> directories, Skip skip)
+std::unique_ptr<DirectoryReader> DirectoryReader::start(std::string root,
+                                                        std::vector<std::string> directories,
+                                                        DescriptorBudget& descriptors, std::size_t threads,
+                                                        std::size_t queueBytes, Skip skip)
 {
     int const fd = openDirectory(root);
     if (fd < 0)
         return nullptr;
-    struct stat self {};
-    if (fstat(fd, &self) != 0) {
+    if (!descriptors.take()) {
         close(fd);
         return nullptr;
     }
-    auto reader = std::make_shared<DirectoryReader>();
+    auto reader = std::make_unique<DirectoryReader>(descriptors, queueBytes);
     reader->skip_ = std::move(skip);
     reader->rootLength_ = childPath(root, "").size();
+    struct stat self {};
+    if (fstat(fd, &self) != 0) {
+        reader->release(fd);
+        return nullptr;
+    }
     reader->parts_.push_back(
         Part{fd, std::move(root), self.st_dev, self.st_ino, {}, std::move(directories), 0, {}, false, false});
     try {
-        for (std::size_t i = readerCount(); i > 0; --i)
+        for (std::size_t i = readerCount(threads); i > 0; --i)
             reader->threads_.emplace_back([raw = reader.get()] { raw->work(); });
     } catch (std::system_error const&) {
         if (reader->threads_.empty())
@@ -86,8 +90,19 @@ std::shared_ptr<DirectoryReader> DirectoryReader::start(std::string root,
     return reader;
 }
 
+DirectoryReader::DirectoryReader(DescriptorBudget& descriptors, std::size_t queueBytes)
+    : descriptors_(descriptors), queueBytes_(queueBytes)
+{
+}
+
 DirectoryReader::~DirectoryReader()
 {
+    stop();
+}
+
+void DirectoryReader::stop()
+{
+    std::lock_guard<std::mutex> const stopping(stopMutex_);
     {
         std::lock_guard<std::mutex> const lock(mutex_);
         stopping_ = true;
@@ -96,13 +111,29 @@ DirectoryReader::~DirectoryReader()
     idle_.notify_all();
     for (std::thread& thread : threads_)
         thread.join();
-    for (Part const& part : parts_)
+    threads_.clear();
+    std::lock_guard<std::mutex> const lock(mutex_);
+    for (Part& part : parts_) {
         if (!part.started)
-            close(part.fd);
+            release(part.fd);
+        part.started = true;
+        part.finished = true; // a waiting take() takes what is there
+    }
+    taken_.notify_all();
+}
+
+void DirectoryReader::release(int fd)
+{
+    close(fd);
+    descriptors_.give();
 }
 
 std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
 {
+    // Only the one taking pops parts: the part it waits on stays.
+    std::unique_lock<std::mutex> const taking(taking_, std::try_to_lock);
+    if (!taking.owns_lock())
+        return std::nullopt;
     std::unique_lock<std::mutex> lock(mutex_);
     while (!parts_.empty()) {
         Part& part = parts_.front();
@@ -181,7 +212,7 @@ bool DirectoryReader::walkPart(Parts::iterator part)
                 handOver(part, levels);
             Level& level = levels.back();
             if (level.next == level.directories.size() || part->depth + levels.size() >= maxDepth) {
-                close(level.fd);
+                release(level.fd);
                 levels.pop_back();
                 continue;
             }
@@ -193,11 +224,11 @@ bool DirectoryReader::walkPart(Parts::iterator part)
         }
     } catch (...) {
         for (Level const& level : levels)
-            close(level.fd);
+            release(level.fd);
         throw;
     }
     for (Level const& level : levels)
-        close(level.fd);
+        release(level.fd);
     return going;
 }
 
@@ -216,9 +247,13 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
         std::size_t const depth = part->depth + i;
         if (depth + 1 >= maxDepth)
             return;
-        int const fd = fcntl(level.fd, F_DUPFD_CLOEXEC, 0);
-        if (fd < 0)
+        if (!descriptors_.take())
             return;
+        int const fd = fcntl(level.fd, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) {
+            descriptors_.give();
+            return;
+        }
         std::vector<Origin> above = part->above;
         for (std::size_t j = 0; j < i; ++j)
             above.push_back(Origin{levels[j].device, levels[j].inode});
@@ -252,6 +287,8 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
     read.path = std::move(path);
     int const fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
+        if (outOfDescriptors(errno) || errno == ENOMEM)
+            return true; // says nothing of the folder: the walk reads it for itself
         read.error = errno;
         return publish(part, std::move(read));
     }
@@ -282,16 +319,16 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
         throw;
     }
 
-    Level level{fd, read.path, self.st_dev, self.st_ino, {}, 0};
-    for (ReadEntry const& entry : read.entries)
-        if (entry.kind == Kind::Directory && entry.readable == 1)
-            level.directories.emplace_back(read.names, entry.offset, entry.length);
-    if (!publish(part, std::move(read))) {
+    // Without a descriptor to keep, the folders below are left to the walk.
+    if (descriptors_.take()) {
+        levels.push_back(Level{fd, read.path, self.st_dev, self.st_ino, {}, 0});
+        for (ReadEntry const& entry : read.entries)
+            if (entry.kind == Kind::Directory && entry.readable == 1)
+                levels.back().directories.emplace_back(read.names, entry.offset, entry.length);
+    } else {
         close(fd);
-        return false;
     }
-    levels.push_back(std::move(level));
-    return true;
+    return publish(part, std::move(read));
 }
 
 bool DirectoryReader::publish(Parts::iterator part, DirectoryRead&& read)
@@ -303,7 +340,7 @@ bool DirectoryReader::publish(Parts::iterator part, DirectoryRead&& read)
     auto const hasRoom = [&](bool waking) {
         if (part == parts_.begin())
             return part->ready.size() < (waking ? ahead - batch + 1 : ahead);
-        return part->ready.empty() || queuedBytes_ + bytes <= budget;
+        return part->ready.empty() || queuedBytes_ + bytes <= queueBytes_;
     };
     if (!hasRoom(false) && !stopping_) {
         ++readersWaiting_;

@@ -37,18 +37,31 @@ public:
     using Skip = std::function<bool(std::string const& relativePath)>;
 
     // Starts reading the `directories` of `root` (the walk has listed the
-    // root itself), in their order, and those below them but for the ones
-    // `skip` (if set) names; null if that cannot be started.
-    static std::shared_ptr<DirectoryReader> start(std::string root, std::vector<std::string> directories,
-                                                  Skip skip = Skip());
+    // root itself), in their order, on `threads` threads (0: one per core,
+    // three at most), keeping open what `descriptors` allows and queueing
+    // `queueBytes` of reads in the parts the walk has not reached; null if
+    // that cannot be started.
+    static std::unique_ptr<DirectoryReader> start(std::string root, std::vector<std::string> directories,
+                                                  DescriptorBudget& descriptors, std::size_t threads,
+                                                  std::size_t queueBytes, Skip skip = Skip());
 
-    DirectoryReader() = default;
+    DirectoryReader(DescriptorBudget& descriptors, std::size_t queueBytes);
     DirectoryReader(DirectoryReader const&) = delete;
     DirectoryReader& operator=(DirectoryReader const&) = delete;
     ~DirectoryReader();
 
     // The read of the directory at `path`, if it was read ahead.
+    //
+    // The reads follow one walk: one position in one order. One call takes
+    // at a time; a call made while another takes (a second walk of the same
+    // entries, on another thread) gets nothing and reads for itself rather
+    // than wait on an order that is not its own.
     std::optional<DirectoryRead> take(std::string const& path);
+
+    // Reads nothing more ahead: the threads end, closing every descriptor
+    // they keep; what was read can still be taken. Any thread, any number
+    // of times.
+    void stop();
 
 private:
     struct Origin {
@@ -88,6 +101,12 @@ private:
     bool readDirectory(Parts::iterator part, int parent, std::string path, std::vector<Level>& levels,
                        char const* name);
     bool publish(Parts::iterator part, DirectoryRead&& read);
+    void release(int fd); // closes a descriptor kept within the budget
+
+    DescriptorBudget& descriptors_;
+    std::size_t const queueBytes_;
+    std::mutex taking_;    // held by the one take() that moves the walk's position
+    std::mutex stopMutex_; // held while the threads are stopped
 
     std::mutex mutex_;
     std::condition_variable taken_; // the walk waits on it for reads

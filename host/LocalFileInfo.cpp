@@ -1,18 +1,19 @@
 #include "host/LocalFileInfo.h"
 
 #include "host/DirectoryListing.h"
-#include "host/DirectoryReader.h"
 #include "host/ExceptionBase.h"
+#include "host/WalkState.h"
 
 #include <boost/make_shared.hpp>
 
-#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -35,8 +36,9 @@ struct LocalFileInfo::Listing {
     int descriptor = -1;                    // the listed directory while kept open
     std::string names;                      // the entries' names, each followed by NUL
     std::vector<LocalFileInfo> entries;
-    std::shared_ptr<localfile::DirectoryReader> reader; // reads the walk's next directories ahead, if any
-    SkipDirectory skip;                                 // a root's: the directories its walk leaves out
+    // The walk the listing belongs to; a root's own listing holds only the
+    // options of the walks its children() start.
+    std::shared_ptr<localfile::Walk> walk;
 };
 
 namespace {
@@ -44,14 +46,18 @@ namespace {
 using Kind = LocalFileInfo::Kind;
 using localfile::accessAt;
 using localfile::accessible;
+using localfile::accessibleAfter;
 using localfile::childPath;
 using localfile::DirectoryRead;
 using localfile::DirectoryReader;
 using localfile::kindOf;
 using localfile::openDirectory;
+using localfile::outOfDescriptors;
 using localfile::readEntries;
 using localfile::ReadEntry;
 using localfile::statAt;
+using localfile::throwIfOutOfMemory;
+using localfile::Walk;
 
 bool isOnPath(LocalFileInfo::Ancestor const* ancestor, dev_t device, ino_t inode)
 {
@@ -82,19 +88,13 @@ std::size_t lastComponentStart(std::string const& path)
     throw norvale::ExceptionBase("The specified path: " + path + " is not readable.", false);
 }
 
-// Listings that keep their directory open. A walk keeps one per level, so
-// the limit only matters for very deep trees; past it, entries are reached
-// by path.
-std::atomic<int> openListings{0};
-constexpr int maxOpenListings = 64;
-
 } // namespace
 
 LocalFileInfo::Listing::~Listing()
 {
     if (descriptor >= 0) {
         close(descriptor);
-        openListings.fetch_sub(1, std::memory_order_relaxed);
+        walk->descriptors().give();
     }
 }
 
@@ -107,10 +107,11 @@ LocalFileInfo::LocalFileInfo(Listing const* listing, std::uint32_t nameOffset, s
 
 boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string const& path)
 {
-    return create(path, SkipDirectory());
+    return create(path, WalkOptions());
 }
 
-boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string const& path, SkipDirectory skip)
+boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string const& path,
+                                                                 WalkOptions const& options)
 {
     std::string cleaned = withoutTrailingSeparators(path);
     struct stat target {};
@@ -126,7 +127,7 @@ boost::shared_ptr<FileInfoInterface const> LocalFileInfo::create(std::string con
     std::size_t const nameStart = lastComponentStart(cleaned);
     listing->names.assign(cleaned, nameStart, std::string::npos);
     listing->path = std::move(cleaned);
-    listing->skip = std::move(skip);
+    listing->walk = std::make_shared<Walk>(options);
     listing->entries.emplace_back(listing.get(), 0, static_cast<std::uint32_t>(listing->names.size()), kind,
                                   symLink, true, -1);
     return boost::shared_ptr<FileInfoInterface const>(listing, &listing->entries.front());
@@ -164,8 +165,7 @@ bool LocalFileInfo::isReadable() const
     int const directory = directoryDescriptor();
     if (directory >= 0)
         return accessible(directory, nameText(), mode);
-    // An entry removed since it was listed is not an unreadable one.
-    return accessAt(path(), mode) == 0 || errno == ENOENT || errno == ENOTDIR;
+    return accessibleAfter(accessAt(path(), mode));
 }
 
 bool LocalFileInfo::isWritable() const
@@ -222,15 +222,15 @@ LocalFileInfo::Kind LocalFileInfo::kind() const
 
 namespace {
 
-// The entries of a directory read, in one listing that keeps `descriptor`
-// (if not -1) and `reader`. `above` are the directories above the one read.
+// The entries of a directory read, in `listing`. `above` are the directories
+// above the one read.
 std::vector<boost::shared_ptr<FileInfoInterface const>>
 listingOf(boost::shared_ptr<LocalFileInfo::Listing> const& listing, DirectoryRead&& read,
-          boost::shared_ptr<LocalFileInfo::Ancestor const> const& above,
-          std::shared_ptr<DirectoryReader> reader)
+          boost::shared_ptr<LocalFileInfo::Ancestor const> const& above)
 {
     std::vector<boost::shared_ptr<FileInfoInterface const>> result;
     if (read.error != 0) {
+        throwIfOutOfMemory(read.error);
         if (read.error == ENOENT || read.error == ENOTDIR)
             return result; // removed while the walk ran
         if (read.error == EACCES || read.error == EPERM)
@@ -241,12 +241,12 @@ listingOf(boost::shared_ptr<LocalFileInfo::Listing> const& listing, DirectoryRea
     }
     if (read.onPath)
         return result; // already on the path from the root: never entered twice
+    listing->walk->enter(read.device, read.inode, read.path);
 
     listing->here = boost::make_shared<LocalFileInfo::Ancestor const>(
         LocalFileInfo::Ancestor{read.device, read.inode, above});
     listing->path = std::move(read.path);
     listing->names = std::move(read.names);
-    listing->reader = std::move(reader);
     listing->entries.reserve(read.entries.size());
     for (ReadEntry const& entry : read.entries)
         listing->entries.emplace_back(listing.get(), entry.offset, entry.length, entry.kind, entry.symLink,
@@ -257,6 +257,24 @@ listingOf(boost::shared_ptr<LocalFileInfo::Listing> const& listing, DirectoryRea
     return result;
 }
 
+// Opens the directory `name` in the one open at `directory`, or at `path`
+// when that is -1. Out of descriptors, the walk gives up all it keeps and
+// opens it by path; should the host hold the rest, it is given a second to
+// free some. -1 with errno set when it cannot be opened.
+int openListed(Walk& walk, int directory, char const* name, std::string const& path)
+{
+    int fd = directory >= 0 ? openat(directory, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
+                            : openDirectory(path);
+    for (int attempt = 0; fd < 0 && outOfDescriptors(errno) && attempt < 50; ++attempt) {
+        if (attempt == 0)
+            walk.shedDescriptors();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        fd = openDirectory(path);
+    }
+    return fd;
+}
+
 } // namespace
 
 std::vector<boost::shared_ptr<FileInfoInterface const>>
@@ -265,34 +283,28 @@ LocalFileInfo::children(std::string const& filter) const
     if (kind_ != Kind::Directory)
         return {};
     auto const listing = boost::make_shared<Listing>();
+    // children() of a root starts a walk; the folders below belong to it.
+    listing->walk = root_ ? std::make_shared<Walk>(listing_->walk->options()) : listing_->walk;
+    Walk& walk = *listing->walk;
 
-    // A walk from a root reads its directories ahead; the directories below
-    // take their reads.
-    std::shared_ptr<localfile::DirectoryReader> reader;
-    if (filter.empty() && !root_)
-        reader = listing_->reader;
-    if (reader) {
-        std::optional<DirectoryRead> read = reader->take(path());
+    // A walk in name order takes the reads made ahead of it.
+    if (filter.empty() && !root_) {
+        std::optional<DirectoryRead> read = walk.take(path());
         if (read)
-            return listingOf(listing, std::move(*read), ancestors(), std::move(reader));
+            return listingOf(listing, std::move(*read), ancestors());
     }
 
     DirectoryRead read;
     read.path = path();
-    int const directory = directoryDescriptor();
-    int const fd = directory >= 0
-                       ? openat(directory, nameText(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
-                       : openDirectory(read.path);
+    int const fd = openListed(walk, directoryDescriptor(), nameText(), read.path);
     if (fd < 0) {
         read.error = errno;
-        return listingOf(listing, std::move(read), ancestors(), std::move(reader));
+        return listingOf(listing, std::move(read), ancestors());
     }
-    // The listing keeps the directory open, for its entries, unless too many do.
-    if (openListings.fetch_add(1, std::memory_order_relaxed) < maxOpenListings) {
+    // The listing keeps the directory open, for its entries, while the walk's
+    // budget allows.
+    if (walk.descriptors().take())
         listing->descriptor = fd; // closed with the listing from here on
-    } else {
-        openListings.fetch_sub(1, std::memory_order_relaxed);
-    }
     struct Closer {
         int fd;
         ~Closer()
@@ -319,8 +331,8 @@ LocalFileInfo::children(std::string const& filter) const
                 if (entry.kind == Kind::Directory)
                     directories.emplace_back(read.names, entry.offset, entry.length);
             if (!directories.empty())
-                reader = DirectoryReader::start(read.path, std::move(directories), listing_->skip);
+                walk.readAhead(read.path, std::move(directories));
         }
     }
-    return listingOf(listing, std::move(read), ancestors(), std::move(reader));
+    return listingOf(listing, std::move(read), ancestors());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/FileInfoInterface.h"
+#include "host/WalkLimits.h"
 
 #include <boost/shared_ptr.hpp>
 
@@ -26,36 +27,41 @@
 // - A directory that cannot be opened for lack of permission is not readable.
 //   An entry removed while the walk runs is reported as readable and empty,
 //   so a tree that changes under the walk does not stop it.
+// - Out of descriptors, the walk closes what it keeps open and goes on by
+//   path. Out of memory, children() throws std::bad_alloc: that is never
+//   reported as an unreadable directory.
+// - children() of a folder reached through more distinct ways (paths through
+//   links) than WalkOptions::maxWaysPerFolder within one walk throws
+//   WalkLimitExceeded.
 //
 // The entries of one listing live in one block that their shared pointers
 // share, and name their directory by its open descriptor while the listing
-// lives (a few dozen listings at most; beyond that by path), so a walk costs
-// about one allocation and a few system calls per directory, not per entry.
-// children("") of an entry made by create() starts a walk: a thread then
-// reads the directories below, a few dozen ahead, in the order in which a
-// depth-first walk in name order enters them, and children("") of those
-// directories takes the reads instead of reading; the thread ends with the
-// walk's last listing.
+// lives (as many listings as the walk's descriptor budget allows; beyond
+// that by path), so a walk costs about one allocation and a few system
+// calls per directory, not per entry.
+//
+// children() of an entry made by create() starts a walk, which every entry
+// below shares. Threads then read the directories below ahead, in the order
+// in which a depth-first walk in name order enters them, and children("")
+// of those directories takes the reads instead of reading; the threads end
+// with the walk's last listing. Any entries may be walked at once from any
+// threads: the reads ahead serve one walk at a time, and children() called
+// meanwhile, or out of that order, reads for itself.
 class LocalFileInfo : public FileInfoInterface {
 public:
     enum class Kind : std::uint8_t {
-        Missing,      // nothing at the path
-        File,         // a regular file, or a link to one
-        Directory,    // a directory, or a link to one
-        Special,      // FIFO, socket, device or dangling link
+        Missing,       // nothing at the path
+        File,          // a regular file, or a link to one
+        Directory,     // a directory, or a link to one
+        Special,       // FIFO, socket, device or dangling link
         LinkToAncestor // a link to a directory already on the path from the root
     };
 
     // The entry at `path`; it need not exist. Trailing separators are ignored.
     static boost::shared_ptr<FileInfoInterface const> create(std::string const& path);
-
-    // Whether a walk leaves out the directory at `relativePath` below the root
-    // (its components joined by "/"). Called on the threads that read ahead.
-    using SkipDirectory = std::function<bool(std::string const& relativePath)>;
-    // As create(path), for a walk that leaves out (through a wrapper of its
-    // own) the directories `skip` names: they are not read ahead, so that
-    // they are never opened.
-    static boost::shared_ptr<FileInfoInterface const> create(std::string const& path, SkipDirectory skip);
+    // The same, for walks from it with `options` rather than the defaults.
+    static boost::shared_ptr<FileInfoInterface const> create(std::string const& path,
+                                                             WalkOptions const& options);
 
     bool isDirectory() const override;
     bool isReadable() const override;

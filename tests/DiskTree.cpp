@@ -129,9 +129,9 @@ void DiskTree::chmod(std::string const& relative, unsigned mode) const
     check(::chmod(path(relative).c_str(), mode) == 0, relative);
 }
 
-CrawlOutcome crawlOnDisk(std::string const& root, bool here)
+CrawlOutcome crawlOnDisk(std::string const& root, bool here, WalkOptions const& options)
 {
-    FolderCrawler crawler(LocalFileInfo::create(root));
+    FolderCrawler crawler(LocalFileInfo::create(root, options));
     CrawlOutcome outcome;
     QObject::connect(
         &crawler, &FolderCrawler::processingDirectory, &crawler,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/WalkLimits.h"
+
 #include <QString>
 
 #include <string>
@@ -45,7 +47,8 @@ struct CrawlOutcome {
     QString errorString;
 };
 
-// Crawls `root` through LocalFileInfo on the crawler's own thread, or with
-// `here` on the calling one (for a child process that must not start
-// threads). A crawl that does not end within a minute ends the test program.
-CrawlOutcome crawlOnDisk(std::string const& root, bool here = false);
+// Crawls `root` through LocalFileInfo with `options` on the crawler's own
+// thread, or with `here` on the calling one (for a child process). A crawl
+// that does not end within a minute ends the test program.
+CrawlOutcome crawlOnDisk(std::string const& root, bool here = false,
+                         WalkOptions const& options = WalkOptions());

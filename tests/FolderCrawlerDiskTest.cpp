@@ -4,6 +4,7 @@
 // and folders the user may not read.
 #include "DiskTree.h"
 
+#include "filecrawler/FolderCrawler.h"
 #include "host/DirectoryReader.h"
 #include "host/LocalFileInfo.h"
 
@@ -12,8 +13,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <future>
 #include <grp.h>
+#include <memory>
 #include <mutex>
 #include <pwd.h>
 #include <random>
@@ -209,8 +215,14 @@ TEST(FolderCrawlerOnDisk, PartsReadAheadGiveTheWalkItsOwnOrder)
     std::vector<std::string> expected;
     listWithoutReadingAhead(*LocalFileInfo::create(tree.root()), std::string(), expected);
     ASSERT_GT(expected.size(), 500u);
+    // Every other round on three threads with little room: more hand-overs,
+    // reads waiting for room, and folders left to the walk for lack of descriptors.
+    WalkOptions tight;
+    tight.readerThreads = 3;
+    tight.readAheadBytes = 4096;
+    tight.openDescriptors = 8;
     for (int round = 0; round < 20; ++round) {
-        CrawlOutcome const crawl = crawlOnDisk(tree.root());
+        CrawlOutcome const crawl = crawlOnDisk(tree.root(), false, round % 2 == 0 ? WalkOptions() : tight);
         EXPECT_NO_CRAWL_ERROR(crawl);
         ASSERT_TRUE(crawl.files == expected) << "round " << round;
     }
@@ -225,8 +237,10 @@ TEST(FolderCrawlerOnDisk, FoldersTheWalkSkipsAreNotReadAhead)
         tree.file(file);
     std::mutex mutex;
     std::set<std::string> asked;
+    localfile::DescriptorBudget descriptors(32);
     auto const reader = localfile::DirectoryReader::start(
-        tree.root(), {"a", "skip", "z"}, [&](std::string const& relativePath) {
+        tree.root(), {"a", "skip", "z"}, descriptors, 1, std::size_t(1) << 20,
+        [&](std::string const& relativePath) {
             std::lock_guard<std::mutex> const lock(mutex);
             asked.insert(relativePath);
             return relativePath.substr(relativePath.rfind('/') + 1) == "skip";
@@ -240,6 +254,94 @@ TEST(FolderCrawlerOnDisk, FoldersTheWalkSkipsAreNotReadAhead)
     EXPECT_TRUE(reader->take(tree.path("z/y")));
     std::lock_guard<std::mutex> const lock(mutex);
     EXPECT_THAT(asked, ElementsAre("a", "skip", "z", "z/skip", "z/y"));
+}
+
+// Runs `work` on a thread of its own and waits for it; a hang ends the test
+// program with the test failed instead of blocking the suite.
+template <typename Work> void finishWithin(int seconds, char const* what, Work work)
+{
+    std::packaged_task<void()> task(std::move(work));
+    std::future<void> done = task.get_future();
+    std::thread thread(std::move(task));
+    if (done.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+        std::fprintf(stderr, "%s did not finish within %d s.\n", what, seconds);
+        std::_Exit(1);
+    }
+    thread.join();
+    done.get();
+}
+
+// The paths of the files below `folder`, depth-first through children("").
+void listAll(FileInfoInterface const& folder, std::vector<std::string>& files)
+{
+    for (auto const& child : folder.children(std::string())) {
+        if (child->isFile())
+            files.push_back(child->path());
+        else if (child->isDirectory() && child->isReadable())
+            listAll(*child, files);
+    }
+}
+
+// The entries of one listing share what the walk from their root read
+// ahead. Hosts crawl them at once: a crawler per sibling folder, or threads
+// that walk the same folders. Each gets the files of its folder, in walk
+// order, and none waits for ever or reads what another has freed.
+TEST(FolderCrawlerOnDisk, SiblingFoldersCrawledAtOnceEachGetTheirOwnFiles)
+{
+    DiskTree tree(true);
+    for (int a = 0; a < 6; ++a)
+        for (int b = 0; b < 12; ++b)
+            for (int c = 0; c < 4; ++c)
+                tree.file("a" + std::to_string(a) + "/b" + std::to_string(b) + "/c" + std::to_string(c) +
+                          "/f.vtu");
+    tree.symlink("a2/b3/across", "../../a4/b1");    // a folder shared by two siblings
+    std::vector<std::vector<std::string>> expected; // relative to each sibling
+    std::vector<std::string> all;                   // full paths
+    for (auto const& child : LocalFileInfo::create(tree.root())->children("*")) {
+        listWithoutReadingAhead(*child, std::string(), expected.emplace_back());
+        for (std::string const& file : expected.back())
+            all.push_back(child->path() + "/" + file);
+    }
+
+    for (int round = 0; round < 40; ++round) {
+        auto const siblings = LocalFileInfo::create(tree.root())->children(std::string());
+        ASSERT_EQ(siblings.size(), expected.size());
+        std::vector<std::unique_ptr<FolderCrawler>> crawlers;
+        for (auto const& sibling : siblings)
+            crawlers.push_back(std::make_unique<FolderCrawler>(sibling));
+        finishWithin(30, "Crawlers of sibling folders", [&] {
+            for (auto& crawler : crawlers)
+                crawler->start();
+            for (auto& crawler : crawlers)
+                crawler->wait();
+        });
+        for (std::size_t i = 0; i < crawlers.size(); ++i) {
+            FolderCrawler::Result const& result = crawlers[i]->result();
+            EXPECT_TRUE(result.errorString.isNull()) << result.errorString.toStdString();
+            ASSERT_TRUE(
+                std::equal(result.files.begin(), result.files.end(), expected[i].begin(), expected[i].end()))
+                << "round " << round << ", folder " << siblings[i]->path();
+        }
+
+        // Two threads walk the same folders, one from the last sibling on.
+        auto const shared = LocalFileInfo::create(tree.root())->children(std::string());
+        std::vector<std::string> forward;
+        std::vector<std::string> backward;
+        finishWithin(30, "Two walks of the same folders", [&] {
+            std::thread other([&] {
+                for (auto it = shared.rbegin(); it != shared.rend(); ++it)
+                    listAll(**it, backward);
+            });
+            for (auto const& sibling : shared)
+                listAll(*sibling, forward);
+            other.join();
+        });
+        ASSERT_TRUE(forward == all) << "round " << round;
+        std::vector<std::string> sorted = all;
+        std::sort(backward.begin(), backward.end());
+        std::sort(sorted.begin(), sorted.end());
+        ASSERT_TRUE(backward == sorted) << "round " << round;
+    }
 }
 
 // Another thread keeps adding, removing, renaming and replacing files and
@@ -337,25 +439,17 @@ TEST(LocalFileInfo, EntriesTellTheirKindFromTheListing)
     EXPECT_THAT((*gone)->children(""), IsEmpty());
 }
 
-// Root reads every folder whatever its mode, so when the tests run as root
-// each crawl of a folder that the user may not read runs in a child process
-// that has dropped to the user "nobody".
-// The crawl of `root` as an unprivileged user. The child crawls on its own
-// thread of control (no thread may start after fork()) and sends back the
-// error and the files, each ended by a NUL.
-CrawlOutcome crawlUnprivileged(std::string const& root)
+// The crawl of `root` in a child process, after `prepare` has run there
+// (false: the child cannot be prepared). The child sends back the error and
+// the files, each ended by a NUL.
+template <typename Prepare> CrawlOutcome crawlInChild(std::string const& root, Prepare prepare)
 {
-    if (geteuid() != 0)
-        return crawlOnDisk(root, true);
-    passwd const* const nobody = getpwnam("nobody");
-    uid_t const uid = nobody != nullptr ? nobody->pw_uid : 65534;
-    gid_t const gid = nobody != nullptr ? nobody->pw_gid : 65534;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
         return {};
     pid_t const child = fork();
     if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0)
+        if (!prepare())
             _exit(3);
         CrawlOutcome const outcome = crawlOnDisk(root, true);
         std::string out =
@@ -379,8 +473,7 @@ CrawlOutcome crawlUnprivileged(std::string const& root)
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "the crawl as user nobody failed (status " << status << "); can nobody reach " << root
-        << "? TMPDIR may name a folder others can enter";
+        << "the crawl in a child process failed (status " << status << ")";
     CrawlOutcome outcome;
     std::size_t const end = in.find('\0');
     if (end == std::string::npos)
@@ -389,6 +482,94 @@ CrawlOutcome crawlUnprivileged(std::string const& root)
         outcome.errorString = QString::fromStdString(in.substr(1, end - 1));
     for (std::size_t at = end + 1, next; (next = in.find('\0', at)) != std::string::npos; at = next + 1)
         outcome.files.push_back(in.substr(at, next - at));
+    return outcome;
+}
+
+// A crawl in a process that may open 20 descriptors (three of them taken by
+// the standard streams): the walk keeps fewer open and, when it still runs
+// out, gives up those it keeps and goes on by path.
+TEST(FolderCrawlerOnDisk, FewDescriptorsLeftDoNotStopTheCrawl)
+{
+    DiskTree tree(true);
+    std::vector<std::string> deep;
+    std::string relative = "deep";
+    for (int level = 0; level < 300; ++level) {
+        relative += "/d" + std::to_string(level % 3);
+        if (level % 50 == 49)
+            deep.push_back(relative + "/f.txt");
+    }
+    std::vector<std::string> wide;
+    for (int folder = 0; folder < 300; ++folder)
+        for (char const* sub : {"/a/f.txt", "/b/f.txt"})
+            wide.push_back("wide/w" + std::to_string(1000 + folder) + sub);
+    for (std::string const& file : deep)
+        tree.file(file);
+    for (std::string const& file : wide)
+        tree.file(file);
+
+    for (std::string const root : {"deep", "wide"}) {
+        CrawlOutcome const crawl = crawlInChild(tree.path(root), [] {
+            rlimit const low{20, 20};
+            return setrlimit(RLIMIT_NOFILE, &low) == 0;
+        });
+        EXPECT_NO_CRAWL_ERROR(crawl) << root;
+        std::vector<std::string> expected;
+        for (std::string const& file : root == "deep" ? deep : wide)
+            expected.push_back(file.substr(root.size() + 1));
+        if (root == "deep")
+            std::reverse(expected.begin(), expected.end()); // "d0" comes before "f.txt"
+        EXPECT_TRUE(crawl.files == expected) << root << ": " << crawl.files.size() << " files";
+    }
+}
+
+// Folders that link to a shared set of folders that link back: every
+// sequence of them is a way down, and their number grows as a factorial.
+// The walk stops at the first folder reached by more ways than allowed,
+// naming it, having listed each folder's files that many times at most.
+TEST(FolderCrawlerOnDisk, LinksThatMultiplyWaysStopTheWalkAtTheLimit)
+{
+    DiskTree tree(true);
+    int const count = 6;
+    for (int i = 0; i < count; ++i) {
+        std::string const folder = "f" + std::to_string(i);
+        std::string const shared = "shared/s" + std::to_string(i);
+        tree.file(folder + "/f.txt");
+        tree.file(shared + "/s.txt");
+        for (int j = 0; j < count; ++j) {
+            tree.symlink(folder + "/to-s" + std::to_string(j), "../shared/s" + std::to_string(j));
+            tree.symlink(shared + "/to-f" + std::to_string(j), "../../f" + std::to_string(j));
+        }
+    }
+    for (std::size_t const limit : {1, 20}) {
+        WalkOptions options;
+        options.maxWaysPerFolder = limit;
+        CrawlOutcome const crawl = crawlOnDisk(tree.root(), false, options);
+        std::string const error = crawl.errorString.toStdString();
+        EXPECT_THAT(error,
+                    ::testing::MatchesRegex(
+                        "The folder: " + tree.root() + "/f[0-9](/to-s[0-9]/to-f[0-9])*(/to-s[0-9])? " +
+                        "was reached through more than " + std::to_string(limit) +
+                        " ways \\(symbolic links\\); the crawl stopped. --max-ways raises the limit."));
+        EXPECT_GT(crawl.files.size(), 0u);
+        EXPECT_LE(crawl.files.size(), limit * 2 * count);
+    }
+}
+
+// Root reads every folder whatever its mode, so when the tests run as root
+// each crawl of a folder that the user may not read runs in a child process
+// that has dropped to the user "nobody".
+CrawlOutcome crawlUnprivileged(std::string const& root)
+{
+    if (geteuid() != 0)
+        return crawlOnDisk(root, true);
+    passwd const* const nobody = getpwnam("nobody");
+    uid_t const uid = nobody != nullptr ? nobody->pw_uid : 65534;
+    gid_t const gid = nobody != nullptr ? nobody->pw_gid : 65534;
+    CrawlOutcome const outcome = crawlInChild(root, [uid, gid] {
+        return setgroups(0, nullptr) == 0 && setresgid(gid, gid, gid) == 0 && setresuid(uid, uid, uid) == 0;
+    });
+    EXPECT_FALSE(::testing::Test::HasFailure())
+        << "can nobody reach " << root << "? TMPDIR may name a folder others can enter";
     return outcome;
 }
 

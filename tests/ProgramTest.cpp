@@ -258,6 +258,7 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
         {{"sample-study", "-p", "Re=:String"}, 2, "did you mean Re=:string?"},
         {{"sample-study", "-p", "Re=:num"}, 2, "did you mean Re=:numeric?"},
         {{"sample-study", "-p", "Re=", "-f", "xml"}, 2, "--format \"xml\": expected table, csv, json, vtk or vtt"},
+        {{"sample-study", "-p", "Re=", "--max-ways", "0"}, 2, "--max-ways \"0\": expected a whole number of 1 or more"},
         {{"sample-study", "-p", "Re=", "-o", "cases.xls"}, 2, "cannot tell the format from the file name"},
         {{"sample-study", "-p", "Re=", "-o", "/nonexistent/cases.csv"}, 8,
          "cannot write the output: the folder \"/nonexistent\" does not exist."},
@@ -535,9 +536,10 @@ TEST(ProgramHelp, ListsEveryOptionAndTheExitStatuses)
 {
     Outcome const outcome = runProgram({"--help"});
     EXPECT_EQ(outcome.status, 0);
-    for (char const* text : {"--pattern", "--aux", "--skip-unusable-aux", "--format", "--output", "--explain",
-                             "--explain-all", "--exclude", "fnmatch(3)", "--keep-going", "--quiet",
-                             "--overwrite-study-file", "?*", "Exit status:", "11 ", "  12 ", "130"})
+    for (char const* text :
+         {"--pattern", "--aux", "--skip-unusable-aux", "--format", "--output", "--explain", "--explain-all",
+          "--exclude", "fnmatch(3)", "--keep-going", "--quiet", "--max-ways", "--overwrite-study-file", "?*",
+          "Exit status:", "  10 ", "11 ", "  12 ", "130"})
         EXPECT_THAT(outcome.out.toStdString(), HasSubstr(text));
 }
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "host/ExceptionBase.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+// A study reaches each folder by one way, or by a few through links. A folder
+// reached by a thousand ways lies in a tree whose links multiply paths (as
+// /sys does): its walk would not end in a lifetime, and its list of paths
+// would outgrow any memory long before.
+constexpr std::size_t defaultMaxWaysPerFolder = 1000;
+
+// How far one walk from a LocalFileInfo root may go, and what it may use.
+struct WalkOptions {
+    // Past this many distinct ways (paths through symbolic links) into one
+    // folder, children() throws WalkLimitExceeded.
+    std::size_t maxWaysPerFolder = defaultMaxWaysPerFolder;
+    // Threads that read folders ahead of the walk; 0: one per core, three at most.
+    std::size_t readerThreads = 0;
+    // Descriptors the walk keeps open at once (listings and reading ahead);
+    // 0: a quarter of the process's limit (RLIMIT_NOFILE), 160 at most.
+    std::size_t openDescriptors = 0;
+    // Bytes of listings read ahead of the walk in parts of the tree it has
+    // not reached yet.
+    std::size_t readAheadBytes = std::size_t(32) << 20;
+    // The directories, by their path below the root (components joined by
+    // "/"), that the walk leaves out through a wrapper of its own: they are
+    // not read ahead, so they are never opened. Called on the reading threads.
+    std::function<bool(std::string const& relativePath)> skipDirectory;
+};
+
+// Thrown by children() of a folder reached through more ways than the walk's
+// WalkOptions::maxWaysPerFolder allows.
+class WalkLimitExceeded : public norvale::ExceptionBase {
+public:
+    WalkLimitExceeded(std::string const& folder, std::size_t limit);
+};
