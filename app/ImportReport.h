@@ -38,10 +38,6 @@ struct ImportReport {
 ImportReport buildReport(ProgramLoadContext const& context, std::vector<MetadataPattern> const& patterns,
                          std::vector<AuxFileIdentifier> const& identifiers, bool withFiles);
 
-// The column names the case table gives the patterns (each text made unique
-// as Re=, Re=(2), ...); used when there is no case, and so no column.
-std::vector<std::string> columnNames(std::vector<MetadataPattern> const& patterns);
-
 // The number in a numeric column's value text; none for "NULL".
 std::optional<double> numericValue(std::string const& text);
 
