@@ -9,7 +9,6 @@
 #include <bitset>
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -85,23 +84,43 @@ struct Pattern {
     }
 };
 
-// The units that a set "[...]" accepts, asked of QRegExp itself with the set
-// alone as the pattern: the translation of a set does not depend on what
-// surrounds it (a backslash in it is doubled, so it stands for itself), and
-// its characters are Latin-1, so it holds either all units above 255 or
-// none. False when QRegExp refuses the set.
-bool probeSet(std::string const& text, Atom& atom)
+// The units that a set accepts, from the characters between "[" (and its
+// '^', `negated`) and the closing ']', read as QRegExp reads a set: a '-'
+// after a character that does not end a range joins it and the next
+// character into a range (either way round), a '-' at the end is itself,
+// and every other character, a backslash too, is itself. Its characters are
+// Latin-1, so a set holds either all units above 255 or none.
+Atom setAtom(std::string_view members, bool negated)
 {
-    QRegExp const set(QString::fromLatin1(text.data(), static_cast<int>(text.size())), Qt::CaseSensitive,
-                      QRegExp::Wildcard);
-    if (!set.isValid())
-        return false;
-    QString unit(1, QChar());
-    for (ushort code = 0; code <= HIGH_UNIT; ++code) {
-        unit[0] = QChar(code);
-        atom[code] = set.exactMatch(unit);
+    Atom atom;
+    auto const addRange = [&](unsigned char from, unsigned char to) {
+        for (unsigned unit = std::min(from, to); unit <= std::max(from, to); ++unit)
+            atom[unit] = true;
+    };
+    bool pending = false; // a character that may start a range
+    bool rangePending = false;
+    unsigned char first = 0;
+    for (char const c : members) {
+        auto const unit = static_cast<unsigned char>(c);
+        if (c == '-' && pending && !rangePending) {
+            rangePending = true;
+        } else if (rangePending) {
+            addRange(first, unit);
+            pending = rangePending = false;
+        } else {
+            if (pending)
+                atom[first] = true;
+            first = unit;
+            pending = true;
+        }
     }
-    return true;
+    if (rangePending)
+        atom['-'] = true;
+    if (pending)
+        atom[first] = true;
+    if (negated)
+        atom.flip();
+    return atom;
 }
 
 // Reads a syntax name the way QRegExp's Wildcard mode translates it (as Qt
@@ -119,8 +138,7 @@ bool probeSet(std::string const& text, Atom& atom)
 // False when QRegExp would refuse the pattern: it never matches.
 bool parse(std::string const& text, Pattern& pattern)
 {
-    std::map<std::string, Atom> sets; // a set is probed once however often it occurs
-    bool escaped = false;             // the character before was a backslash
+    bool escaped = false; // the character before was a backslash
     std::size_t i = 0;
     while (i < text.size()) {
         char const c = text[i];
@@ -148,23 +166,15 @@ bool parse(std::string const& text, Pattern& pattern)
             pattern.add(Atom().set());
             ++i;
         } else if (c == '[') {
-            std::size_t body = i + 1;
-            if (body < text.size() && text[body] == '^')
-                ++body;
-            if (body < text.size() && text[body] == ']')
-                ++body;
-            std::size_t const close = text.find(']', body);
+            std::size_t members = i + 1;
+            bool const negated = members < text.size() && text[members] == '^';
+            if (negated)
+                ++members;
+            std::size_t const close =
+                text.find(']', members < text.size() && text[members] == ']' ? members + 1 : members);
             if (close == std::string::npos)
                 return false;
-            std::string const set = text.substr(i, close + 1 - i);
-            auto found = sets.find(set);
-            if (found == sets.end()) {
-                Atom atom;
-                if (!probeSet(set, atom))
-                    return false;
-                found = sets.emplace(set, atom).first;
-            }
-            pattern.add(found->second);
+            pattern.add(setAtom(std::string_view(text).substr(members, close - members), negated));
             i = close + 1;
         } else {
             pattern.addCharacter(c);

@@ -25,7 +25,7 @@ bool isBlank(std::string const& syntaxName);
 // A syntax name prepared once for testing many names. Every form of syntax
 // name is read as QRegExp's Wildcard mode translates it, and names are tested
 // in one pass from their end, in time linear in the name's length times the
-// pattern's length; QRegExp is asked only what each set "[...]" holds.
+// pattern's length. No QRegExp is involved.
 class Selector {
 public:
     explicit Selector(std::string const& syntaxName);

@@ -6,7 +6,7 @@
 // "*.dat\0" "a.dat\0" "b.txt" selects a.dat among a.dat and b.txt.
 // In every piece the byte 0x02 followed by a byte n repeats the character
 // before it n more times, and 0x03 repeats all that comes before it, up to
-// 640 characters, so that syntax names of hundreds of positions (300 '?' is
+// 400 characters, so that syntax names of hundreds of positions (300 '?' is
 // "?\x02\xff?\x02\x2b") and names long enough for them fit in a short input.
 //
 // Checked for every input: the fast selection (select, selectsAny), the
@@ -50,7 +50,7 @@ QStringList plainSelection(QStringList const& names, std::string const& syntaxNa
 // A piece with its repetitions (0x02 n, 0x03) written out.
 std::string expand(std::string const& piece)
 {
-    std::size_t const most = 640;
+    std::size_t const most = 400;
     std::string text;
     for (std::size_t i = 0; i < piece.size(); ++i) {
         if (piece[i] == '\x02' && i + 1 < piece.size()) {
