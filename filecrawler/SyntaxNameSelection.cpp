@@ -60,27 +60,33 @@ inline std::size_t unitSlot(char c)
     return static_cast<unsigned char>(c);
 }
 
-// One character position of a syntax name and the units it accepts.
+// The units that one position of a syntax name (a set) accepts.
 using Atom = std::bitset<HIGH_UNIT + 1>;
 
 // A syntax name as a sequence of character positions, with a flag per state
 // (number of positions matched so far) for a '*' that may consume any run of
-// characters there.
+// characters there. A position accepts one unit (its value), any unit
+// (ANY_UNIT), or a set (SET_BASE - its index in `sets`).
 struct Pattern {
-    std::vector<Atom> atoms;
-    std::vector<bool> loops{false}; // atoms.size() + 1 entries
+    static constexpr int ANY_UNIT = -1;
+    static constexpr int SET_BASE = -2;
 
-    void add(Atom const& atom)
+    std::vector<int> positions;
+    std::vector<Atom> sets;
+    std::vector<bool> loops{false}; // positions.size() + 1 entries
+
+    void add(int position)
     {
-        atoms.push_back(atom);
+        positions.push_back(position);
         loops.push_back(false);
     }
 
-    void addCharacter(char c)
+    void addCharacter(char c) { add(static_cast<unsigned char>(c)); }
+
+    void addSet(Atom const& set)
     {
-        Atom atom;
-        atom[static_cast<unsigned char>(c)] = true;
-        add(atom);
+        sets.push_back(set);
+        add(SET_BASE - static_cast<int>(sets.size() - 1));
     }
 };
 
@@ -163,7 +169,7 @@ bool parse(std::string const& text, Pattern& pattern)
             pattern.loops.back() = true;
             ++i;
         } else if (c == '?') {
-            pattern.add(Atom().set());
+            pattern.add(Pattern::ANY_UNIT);
             ++i;
         } else if (c == '[') {
             std::size_t members = i + 1;
@@ -174,7 +180,7 @@ bool parse(std::string const& text, Pattern& pattern)
                 text.find(']', members < text.size() && text[members] == ']' ? members + 1 : members);
             if (close == std::string::npos)
                 return false;
-            pattern.add(setAtom(std::string_view(text).substr(members, close - members), negated));
+            pattern.addSet(setAtom(std::string_view(text).substr(members, close - members), negated));
             i = close + 1;
         } else {
             pattern.addCharacter(c);
@@ -211,15 +217,28 @@ bool parse(std::string const& text, Pattern& pattern)
 template <typename Words> class StateMachine : public Selector::Matcher {
 public:
     explicit StateMachine(Pattern const& pattern)
-        : positions_(pattern.atoms.size()), wordCount_(positions_ / 64 + 1)
+        : positions_(pattern.positions.size()), wordCount_(positions_ / 64 + 1)
     {
         for (auto& accepts : accepts_)
             resize(accepts);
         resize(loops_);
-        for (std::size_t slot = 0; slot <= HIGH_UNIT; ++slot)
-            for (std::size_t j = 0; j < positions_; ++j)
-                if (pattern.atoms[positions_ - 1 - j][slot])
-                    setBit(accepts_[slot], j);
+        Words any;
+        resize(any);
+        for (std::size_t j = 0; j < positions_; ++j) {
+            int const position = pattern.positions[positions_ - 1 - j];
+            if (position >= 0) {
+                setBit(accepts_[static_cast<std::size_t>(position)], j);
+            } else if (position == Pattern::ANY_UNIT) {
+                setBit(any, j);
+            } else {
+                Atom const& set = pattern.sets[static_cast<std::size_t>(Pattern::SET_BASE - position)];
+                for (std::size_t slot = 0; slot <= HIGH_UNIT; ++slot)
+                    if (set[slot])
+                        setBit(accepts_[slot], j);
+            }
+        }
+        for (auto& accepts : accepts_)
+            orWith(accepts, any);
         for (std::size_t j = 0; j <= positions_; ++j)
             if (pattern.loops[positions_ - j])
                 setBit(loops_, j);
@@ -241,6 +260,15 @@ private:
             words = 0;
         else
             words.assign(wordCount_, 0);
+    }
+
+    static void orWith(Words& words, Words const& other)
+    {
+        if constexpr (NARROW)
+            words |= other;
+        else
+            for (std::size_t w = 0; w < words.size(); ++w)
+                words[w] |= other[w];
     }
 
     static void setBit(Words& words, std::size_t j)
@@ -313,7 +341,7 @@ Selector::Selector(std::string const& syntaxName)
     Pattern pattern;
     if (!parse(std::string(syntaxName.c_str()), pattern))
         return;
-    if (pattern.atoms.size() < 64)
+    if (pattern.positions.size() < 64)
         matcher_ = std::make_unique<StateMachine<std::uint64_t>>(pattern);
     else
         matcher_ = std::make_unique<StateMachine<std::vector<std::uint64_t>>>(pattern);
