@@ -2,6 +2,8 @@
 
 #include "ProgramLoadContext.h"
 
+#include "filecrawler/CaseColumnNames.h"
+
 #include <boost/lexical_cast.hpp>
 #include <vtkAbstractArray.h>
 #include <vtkTable.h>
@@ -60,20 +62,6 @@ void addUntaggedFiles(ImportReport& report,
         report.files[caseIndex].push_back(std::move(untagged[caseIndex]));
 }
 
-std::vector<std::string> columnNames(std::vector<MetadataPattern> const& patterns)
-{
-    std::vector<std::string> names;
-    std::set<std::string> used;
-    for (MetadataPattern const& pattern : patterns) {
-        std::string name = pattern.pattern;
-        for (unsigned long long counter = 2; used.count(name) != 0; ++counter)
-            name = pattern.pattern + "(" + std::to_string(counter) + ")";
-        used.insert(name);
-        names.push_back(name);
-    }
-    return names;
-}
-
 std::optional<double> numericValue(std::string const& text)
 {
     try {
@@ -90,7 +78,7 @@ ImportReport buildReport(ProgramLoadContext const& context, std::vector<Metadata
     vtkTable* const table = context.caseTable();
     bool const hasColumns = table != nullptr && table->GetNumberOfColumns() == vtkIdType(patterns.size());
     std::vector<std::string> const fallbackNames =
-        hasColumns ? std::vector<std::string>() : columnNames(patterns);
+        hasColumns ? std::vector<std::string>() : caseColumnNameList(patterns);
     for (std::size_t c = 0; c < patterns.size(); ++c)
         report.columns.push_back(
             ReportColumn{hasColumns ? table->GetColumnName(vtkIdType(c)) : fallbackNames[c],

@@ -48,10 +48,6 @@ ImportReport buildReport(ProgramLoadContext const& context, std::vector<Metadata
 void addUntaggedFiles(ImportReport& report,
                       std::vector<boost::shared_ptr<AuxFileInfoInterface>> const& caseFiles);
 
-// The column names the case table gives the patterns (each text made unique
-// as Re=, Re=(2), ...); used when there is no case, and so no column.
-std::vector<std::string> columnNames(std::vector<MetadataPattern> const& patterns);
-
 // The number in a numeric column's value text; none for "NULL".
 std::optional<double> numericValue(std::string const& text);
 

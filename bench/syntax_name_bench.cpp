@@ -231,10 +231,11 @@ BENCHMARK(BM_IdentificationLiterally)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
-// One syntax name over 100,000 study paths.
-void runSelection(benchmark::State& state, std::string const& syntaxName, bool literally)
+// One syntax name over `count` study paths.
+void runSelection(benchmark::State& state, std::string const& syntaxName, bool literally,
+                  std::size_t count = 100000)
 {
-    QStringList const names = studyNames(100000);
+    QStringList const names = studyNames(count);
     int selected = 0;
     for (auto _ : state) {
         selected = (literally ? syntaxname::selectLiterally(names, syntaxName)
@@ -276,6 +277,36 @@ SELECTION_BENCHMARKS(suffix, std::string("*.vtu"));
 SELECTION_BENCHMARKS(name, std::string("solution_00?1.vtu"));
 SELECTION_BENCHMARKS(set, std::string("model=k*/images/[cpv]*.png"));
 SELECTION_BENCHMARKS(trailing_star, std::string("alpha=-4/*"));
+
+// Forms that QRegExp once had to test itself: a backslash (a Windows
+// separator), and 300 '?' (a pattern of 300 positions, which no study path
+// is long enough for). The argument is the number of names; the literal
+// procedure takes about a millisecond a name on the second, so it runs on
+// a few thousand.
+void BM_SelectAmong(benchmark::State& state, std::string const& syntaxName)
+{
+    runSelection(state, syntaxName, false, static_cast<std::size_t>(state.range(0)));
+}
+
+void BM_SelectLiterallyAmong(benchmark::State& state, std::string const& syntaxName)
+{
+    runSelection(state, syntaxName, true, static_cast<std::size_t>(state.range(0)));
+}
+
+BENCHMARK_CAPTURE(BM_SelectAmong, backslash, std::string("*model=k*\\images\\c?.png"))
+    ->Arg(300000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SelectLiterallyAmong, backslash, std::string("*model=k*\\images\\c?.png"))
+    ->Arg(30000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_SelectAmong, question_marks_300, std::string(300, '?'))
+    ->Arg(300000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SelectLiterallyAmong, question_marks_300, std::string(300, '?'))
+    ->Arg(3000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "filecrawler/CaseMetadataTable.h"
 
-#include <boost/format.hpp>
+#include "filecrawler/CaseColumnNames.h"
+
 #include <boost/lexical_cast.hpp>
 #include <vtkAbstractArray.h>
 #include <vtkSmartPointer.h>
@@ -9,7 +10,6 @@
 #include <vtkVariant.h>
 #include <vtkVariantArray.h>
 
-#include <cstdint>
 #include <string>
 
 namespace {
@@ -22,17 +22,6 @@ vtkSmartPointer<vtkAbstractArray> newColumn(MetadataPattern::ValueType type)
     if (type == MetadataPattern::String)
         return vtkSmartPointer<vtkStringArray>::New();
     return vtkSmartPointer<vtkVariantArray>::New();
-}
-
-std::string uniqueColumnName(vtkTable* table, std::string const& text)
-{
-    std::string name = text;
-    std::uint64_t counter = 2;
-    while (table->GetColumnByName(name.c_str()) != nullptr) {
-        name = (boost::format("%1%(%2%)") % text % counter).str();
-        ++counter;
-    }
-    return name;
 }
 
 vtkVariant toVariant(std::string const& text, MetadataPattern::ValueType type)
@@ -55,17 +44,18 @@ namespace casetable {
 void addColumns(CrawlerImporterParserInterface& parser, std::vector<MetadataPattern> patterns,
                 vtkTable* table)
 {
-    for (MetadataPattern const& pattern : patterns) {
-        vtkSmartPointer<vtkAbstractArray> const column = newColumn(pattern.valueType);
+    // The table is new: its columns are these alone.
+    std::vector<std::string> const names = caseColumnNameList(patterns);
+    for (std::size_t k = 0; k < patterns.size(); ++k) {
+        vtkSmartPointer<vtkAbstractArray> const column = newColumn(patterns[k].valueType);
         column->SetNumberOfComponents(1);
         column->SetNumberOfTuples(static_cast<vtkIdType>(parser.numDefinedCases()));
-        column->SetName(uniqueColumnName(table, pattern.pattern).c_str());
+        column->SetName(names[k].c_str());
         table->AddColumn(column);
     }
 }
 
-void addRows(CrawlerImporterParserInterface& parser, std::vector<MetadataPattern> patterns,
-             vtkTable* table)
+void addRows(CrawlerImporterParserInterface& parser, std::vector<MetadataPattern> patterns, vtkTable* table)
 {
     for (std::size_t c = 0; c < parser.numDefinedCases(); ++c) {
         auto const row = vtkSmartPointer<vtkVariantArray>::New();

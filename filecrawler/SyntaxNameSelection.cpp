@@ -1,7 +1,5 @@
 #include "filecrawler/SyntaxNameSelection.h"
 
-#include "host/SideBySide.h"
-
 #include <QChar>
 #include <QRegExp>
 
@@ -12,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 namespace syntaxname {
@@ -45,31 +44,6 @@ public:
 
 namespace {
 
-// The literal procedure for one name, for the syntax names whose wildcard
-// translation the state machine below does not follow.
-class LiteralMatcher : public Selector::Matcher {
-public:
-    explicit LiteralMatcher(QString const& pattern)
-        : expression_(pattern, Qt::CaseSensitive, QRegExp::Wildcard)
-    {
-    }
-
-    bool selects(QString const& name) const override
-    {
-        if (expression_.lastIndexIn(name, -1, QRegExp::CaretAtZero) == -1)
-            return false;
-        return name.endsWith(expression_.capturedTexts().first(), Qt::CaseSensitive);
-    }
-
-    bool selects(std::string_view latin1Name) const override
-    {
-        return selects(QString::fromLatin1(latin1Name.data(), static_cast<int>(latin1Name.size())));
-    }
-
-private:
-    QRegExp expression_;
-};
-
 // Characters are tested by their UTF-16 code unit, as QRegExp does. A
 // syntax name is Latin-1, so every unit above 255 is treated alike; it gets
 // the last slot of the tables.
@@ -86,99 +60,141 @@ inline std::size_t unitSlot(char c)
     return static_cast<unsigned char>(c);
 }
 
-// One character position of a syntax name and the units it accepts.
+// The units that one position of a syntax name (a set) accepts.
 using Atom = std::bitset<HIGH_UNIT + 1>;
 
 // A syntax name as a sequence of character positions, with a flag per state
 // (number of positions matched so far) for a '*' that may consume any run of
-// characters there.
+// characters there. A position accepts one unit (its value), any unit
+// (ANY_UNIT), or a set (SET_BASE - its index in `sets`).
 struct Pattern {
-    std::vector<Atom> atoms;
-    std::vector<bool> loops{false}; // atoms.size() + 1 entries
+    static constexpr int ANY_UNIT = -1;
+    static constexpr int SET_BASE = -2;
+
+    std::vector<int> positions;
+    std::vector<Atom> sets;
+    std::vector<bool> loops{false}; // positions.size() + 1 entries
+
+    void add(int position)
+    {
+        positions.push_back(position);
+        loops.push_back(false);
+    }
+
+    void addCharacter(char c) { add(static_cast<unsigned char>(c)); }
+
+    void addSet(Atom const& set)
+    {
+        sets.push_back(set);
+        add(SET_BASE - static_cast<int>(sets.size() - 1));
+    }
 };
 
-enum class ParseOutcome {
-    Parsed,       // read as QRegExp reads it
-    NeverMatches, // QRegExp refuses to compile it
-    Unsupported,  // left to QRegExp itself
-};
-
-// The units that a set "[...]" accepts, asked of QRegExp itself with the set
-// alone as the pattern. A set's meaning does not depend on what surrounds it
-// as long as it holds no backslash and does not start with ']', which the
-// caller ensures. False when QRegExp refuses the set.
-bool probeSet(std::string const& text, Atom& atom, bool& consistent)
+// The units that a set accepts, from the characters between "[" (and its
+// '^', `negated`) and the closing ']', read as QRegExp reads a set: a '-'
+// after a character that does not end a range joins it and the next
+// character into a range (either way round), a '-' at the end is itself,
+// and every other character, a backslash too, is itself. Its characters are
+// Latin-1, so a set holds either all units above 255 or none.
+Atom setAtom(std::string_view members, bool negated)
 {
-    QRegExp const set(QString::fromLatin1(text.data(), static_cast<int>(text.size())), Qt::CaseSensitive,
-                      QRegExp::Wildcard);
-    if (!set.isValid())
-        return false;
-    for (ushort unit = 0; unit < HIGH_UNIT; ++unit)
-        atom[unit] = set.exactMatch(QString(QChar(unit)));
-    // A set of Latin-1 characters holds either all or none of the others;
-    // make sure on a few.
-    bool const high = set.exactMatch(QString(QChar(ushort(0x100))));
-    consistent = set.exactMatch(QString(QChar(ushort(0x3a9)))) == high &&
-                 set.exactMatch(QString(QChar(ushort(0xd800)))) == high &&
-                 set.exactMatch(QString(QChar(ushort(0xffff)))) == high;
-    atom[HIGH_UNIT] = high;
-    return true;
+    Atom atom;
+    auto const addRange = [&](unsigned char from, unsigned char to) {
+        for (unsigned unit = std::min(from, to); unit <= std::max(from, to); ++unit)
+            atom[unit] = true;
+    };
+    bool pending = false; // a character that may start a range
+    bool rangePending = false;
+    unsigned char first = 0;
+    for (char const c : members) {
+        auto const unit = static_cast<unsigned char>(c);
+        if (c == '-' && pending && !rangePending) {
+            rangePending = true;
+        } else if (rangePending) {
+            addRange(first, unit);
+            pending = rangePending = false;
+        } else {
+            if (pending)
+                atom[first] = true;
+            first = unit;
+            pending = true;
+        }
+    }
+    if (rangePending)
+        atom['-'] = true;
+    if (pending)
+        atom[first] = true;
+    if (negated)
+        atom.flip();
+    return atom;
 }
 
-// Reads a syntax name the way QRegExp's Wildcard mode translates it: '*' any
-// run of characters, '?' any one character, '[...]' a set, ']' outside a set
-// an error, and every other character itself (regular-expression characters
-// such as '.', '(', '+' or '^' are escaped by the translation).
-ParseOutcome parse(std::string const& text, Pattern& pattern)
+// Reads a syntax name the way QRegExp's Wildcard mode translates it (as Qt
+// 5.15 does; the comparison with the literal procedure in the tests and the
+// fuzzer bears it out):
+// - '*' any run of characters, '?' any one character;
+// - '[' a set: an optional '^', then an optional ']' that belongs to the
+//   set, up to the next ']'; without that ']' the pattern never compiles;
+// - ']' outside a set makes the pattern fail to compile;
+// - a backslash stands for itself, and takes away the meaning of a '*',
+//   '?', '[' or ']' right after it (which then stand for themselves); before
+//   any other character it stands for two backslashes ("\a" is "\\a");
+// - every other character stands for itself (regular-expression characters
+//   such as '.', '(', '+' or '^' are escaped by the translation).
+// False when QRegExp would refuse the pattern: it never matches.
+bool parse(std::string const& text, Pattern& pattern)
 {
+    bool escaped = false; // the character before was a backslash
     std::size_t i = 0;
     while (i < text.size()) {
         char const c = text[i];
-        if (c == '\\')
-            return ParseOutcome::Unsupported;
-        if (c == ']')
-            return ParseOutcome::NeverMatches;
-        if (c == '*') {
-            pattern.loops.back() = true;
+        if (c == '\\') {
+            pattern.addCharacter(c);
+            escaped = true;
             ++i;
             continue;
         }
-        Atom atom;
-        if (c == '?') {
-            atom.set();
+        if (escaped) {
+            escaped = false;
+            if (c == '*' || c == '?' || c == '[' || c == ']') {
+                pattern.addCharacter(c);
+                ++i;
+                continue;
+            }
+            pattern.addCharacter('\\');
+        }
+        if (c == ']')
+            return false;
+        if (c == '*') {
+            pattern.loops.back() = true;
+            ++i;
+        } else if (c == '?') {
+            pattern.add(Pattern::ANY_UNIT);
             ++i;
         } else if (c == '[') {
-            std::size_t body = i + 1;
-            if (body < text.size() && text[body] == '^')
-                ++body;
-            if (body == text.size())
-                return ParseOutcome::NeverMatches;
-            if (text[body] == ']')
-                return ParseOutcome::Unsupported;
-            std::size_t const close = text.find(']', body);
-            if (text.find('\\', body) < close)
-                return ParseOutcome::Unsupported;
+            std::size_t members = i + 1;
+            bool const negated = members < text.size() && text[members] == '^';
+            if (negated)
+                ++members;
+            std::size_t const close =
+                text.find(']', members < text.size() && text[members] == ']' ? members + 1 : members);
             if (close == std::string::npos)
-                return ParseOutcome::NeverMatches;
-            bool consistent = true;
-            if (!probeSet(text.substr(i, close + 1 - i), atom, consistent))
-                return ParseOutcome::NeverMatches;
-            if (!consistent)
-                return ParseOutcome::Unsupported;
+                return false;
+            pattern.addSet(setAtom(std::string_view(text).substr(members, close - members), negated));
             i = close + 1;
         } else {
-            atom[static_cast<unsigned char>(c)] = true;
+            pattern.addCharacter(c);
             ++i;
         }
-        pattern.atoms.push_back(atom);
-        pattern.loops.push_back(false);
     }
-    return ParseOutcome::Parsed;
+    return true;
 }
 
 // The selection as a bit-parallel automaton of the reversed pattern: bit j
 // of the state set is "the last j positions of the pattern matched", and the
-// name is read once, from its last character backwards.
+// name is read once, from its last character backwards. A name is tested in
+// at most (its length) x (pattern positions / 64) word operations, whatever
+// the pattern.
 //
 // Why that is the literal procedure: QRegExp takes, at the last position S
 // from which the pattern matches, the longest match, S to E (QRegExp's
@@ -193,19 +209,39 @@ ParseOutcome parse(std::string const& text, Pattern& pattern)
 // name's end. A non-empty name is therefore selected exactly when one of its
 // suffixes (the empty one too) matches the whole pattern, which the reversed
 // pattern, anchored at the name's end, tells as soon as it accepts; most
-// names are rejected on their last character.
-template <std::size_t Bits> class StateMachine : public Selector::Matcher {
+// names are rejected on their last character, and names shorter than the
+// pattern's positions at once.
+//
+// Words is std::uint64_t for patterns of fewer than 64 positions, else a
+// vector of them.
+template <typename Words> class StateMachine : public Selector::Matcher {
 public:
-    using States = std::bitset<Bits>;
-
-    explicit StateMachine(Pattern const& pattern) : accepting_(pattern.atoms.size())
+    explicit StateMachine(Pattern const& pattern)
+        : positions_(pattern.positions.size()), wordCount_(positions_ / 64 + 1)
     {
-        std::size_t const count = pattern.atoms.size();
-        for (std::size_t slot = 0; slot <= HIGH_UNIT; ++slot)
-            for (std::size_t j = 0; j < count; ++j)
-                accepts_[slot][j] = pattern.atoms[count - 1 - j][slot];
-        for (std::size_t j = 0; j <= count; ++j)
-            loops_[j] = pattern.loops[count - j];
+        for (auto& accepts : accepts_)
+            resize(accepts);
+        resize(loops_);
+        Words any;
+        resize(any);
+        for (std::size_t j = 0; j < positions_; ++j) {
+            int const position = pattern.positions[positions_ - 1 - j];
+            if (position >= 0) {
+                setBit(accepts_[static_cast<std::size_t>(position)], j);
+            } else if (position == Pattern::ANY_UNIT) {
+                setBit(any, j);
+            } else {
+                Atom const& set = pattern.sets[static_cast<std::size_t>(Pattern::SET_BASE - position)];
+                for (std::size_t slot = 0; slot <= HIGH_UNIT; ++slot)
+                    if (set[slot])
+                        setBit(accepts_[slot], j);
+            }
+        }
+        for (auto& accepts : accepts_)
+            orWith(accepts, any);
+        for (std::size_t j = 0; j <= positions_; ++j)
+            if (pattern.loops[positions_ - j])
+                setBit(loops_, j);
     }
 
     bool selects(QString const& name) const override { return selects(name.constData(), name.size()); }
@@ -216,23 +252,83 @@ public:
     }
 
 private:
-    template <typename Unit> bool selects(Unit const* units, std::ptrdiff_t size) const
+    static constexpr bool NARROW = std::is_same_v<Words, std::uint64_t>;
+
+    void resize(Words& words) const
     {
-        if (size == 0)
-            return false;
-        States states;
-        states.set(0);
-        for (std::ptrdiff_t k = size - 1; !states[accepting_]; --k) {
-            if (k < 0 || states.none())
-                return false;
-            states = ((states & accepts_[unitSlot(units[k])]) << 1) | (states & loops_);
-        }
-        return true;
+        if constexpr (NARROW)
+            words = 0;
+        else
+            words.assign(wordCount_, 0);
     }
 
-    std::array<States, HIGH_UNIT + 1> accepts_{}; // by unit: the states whose next position accepts it
-    States loops_;                                // the states where a '*' may take the unit
-    std::size_t accepting_;                       // all positions matched
+    static void orWith(Words& words, Words const& other)
+    {
+        if constexpr (NARROW)
+            words |= other;
+        else
+            for (std::size_t w = 0; w < words.size(); ++w)
+                words[w] |= other[w];
+    }
+
+    static void setBit(Words& words, std::size_t j)
+    {
+        if constexpr (NARROW)
+            words |= std::uint64_t(1) << j;
+        else
+            words[j / 64] |= std::uint64_t(1) << (j % 64);
+    }
+
+    template <typename Unit> bool selects(Unit const* units, std::ptrdiff_t size) const
+    {
+        if (size == 0 || static_cast<std::size_t>(size) < positions_)
+            return false;
+        if constexpr (NARROW) {
+            std::uint64_t const accepting = std::uint64_t(1) << positions_;
+            std::uint64_t states = 1;
+            for (std::ptrdiff_t k = size - 1; (states & accepting) == 0; --k) {
+                if (k < 0 || states == 0)
+                    return false;
+                states = ((states & accepts_[unitSlot(units[k])]) << 1) | (states & loops_);
+            }
+            return true;
+        } else {
+            // After reading r characters no bit above r is set, so only the
+            // words up to `top` are worked on.
+            thread_local std::vector<std::uint64_t> states;
+            states.assign(wordCount_, 0);
+            states[0] = 1;
+            std::size_t const acceptingWord = positions_ / 64;
+            std::uint64_t const accepting = std::uint64_t(1) << (positions_ % 64);
+            std::size_t top = 0;
+            for (std::ptrdiff_t k = size - 1; (states[acceptingWord] & accepting) == 0; --k) {
+                if (k < 0)
+                    return false;
+                Words const& accepts = accepts_[unitSlot(units[k])];
+                std::uint64_t carry = 0;
+                bool alive = false;
+                for (std::size_t w = 0; w <= top; ++w) {
+                    std::uint64_t const moved = states[w] & accepts[w];
+                    std::uint64_t const next = (moved << 1) | carry | (states[w] & loops_[w]);
+                    carry = moved >> 63;
+                    states[w] = next;
+                    alive = alive || next != 0;
+                }
+                if (carry != 0 && top + 1 < wordCount_) {
+                    states[++top] |= carry;
+                    alive = true;
+                }
+                if (!alive)
+                    return false;
+            }
+            return true;
+        }
+    }
+
+    std::size_t positions_;                      // pattern positions; the accepting state
+    std::size_t wordCount_;                      // words of a state set
+    std::array<Words, HIGH_UNIT + 1> accepts_{}; // by unit: the states whose next position accepts it
+    Words loops_{};                              // the states where a '*' may take the unit
 };
 
 } // namespace
@@ -242,25 +338,13 @@ Selector::Selector(std::string const& syntaxName)
     if (isBlank(syntaxName))
         return;
     // The text QRegExp would see: Latin-1, up to the first NUL.
-    std::string const text(syntaxName.c_str());
     Pattern pattern;
-    switch (parse(text, pattern)) {
-    case ParseOutcome::NeverMatches:
+    if (!parse(std::string(syntaxName.c_str()), pattern))
         return;
-    case ParseOutcome::Unsupported:
-        break;
-    case ParseOutcome::Parsed:
-        if (pattern.atoms.size() < 64) {
-            matcher_ = std::make_unique<StateMachine<64>>(pattern);
-            return;
-        }
-        if (pattern.atoms.size() < 256) {
-            matcher_ = std::make_unique<StateMachine<256>>(pattern);
-            return;
-        }
-        break;
-    }
-    matcher_ = std::make_unique<LiteralMatcher>(QString::fromLatin1(text.c_str()));
+    if (pattern.positions.size() < 64)
+        matcher_ = std::make_unique<StateMachine<std::uint64_t>>(pattern);
+    else
+        matcher_ = std::make_unique<StateMachine<std::vector<std::uint64_t>>>(pattern);
 }
 
 Selector::~Selector() = default;
@@ -280,11 +364,6 @@ bool Selector::selects(std::string_view name) const
 bool Selector::selectsSomething() const
 {
     return matcher_ != nullptr;
-}
-
-bool Selector::isLiteral() const
-{
-    return dynamic_cast<LiteralMatcher const*>(matcher_.get()) != nullptr;
 }
 
 namespace {
@@ -427,9 +506,6 @@ void visitSelected(NameStore const& names, std::string const& syntaxName,
 
 namespace {
 
-// Lists shorter than this are not worth a second thread.
-constexpr std::size_t sharedScanLength = 1 << 16;
-
 using BitSelectors = std::vector<std::pair<Selector, std::uint8_t>>;
 
 // The selectors of the syntax names that can select something, each with
@@ -445,12 +521,11 @@ BitSelectors bitSelectors(std::vector<std::string> const& syntaxNames)
     return selectors;
 }
 
-// Sets the selection bits of the names in [first, last).
-void markSelected(NameStore const& names, BitSelectors const& selectors, std::size_t first, std::size_t last,
-                  std::uint8_t* bits)
+// Sets the selection bits of every name.
+void markSelected(NameStore const& names, BitSelectors const& selectors, std::uint8_t* bits)
 {
     NameStore::Reader reader(names);
-    for (std::size_t i = first; i < last; ++i) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         std::string_view const name = reader.at(i);
         std::uint8_t mask = 0;
         for (auto const& [selector, bit] : selectors)
@@ -466,24 +541,13 @@ std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std:
 {
     if (syntaxNames.size() > maxSelectionBits)
         throw std::invalid_argument("selectionBits: more than 8 syntax names");
-    std::size_t const count = names.size();
-    std::vector<std::uint8_t> bits(count, 0);
+    std::vector<std::uint8_t> bits(names.size(), 0);
     BitSelectors const selectors = bitSelectors(syntaxNames);
     scans.fetch_add(selectors.size(), std::memory_order_relaxed); // as separate passes would count
     if (selectors.empty())
         return bits;
-    // A helper takes the later half of a long list, with selectors of its
-    // own made here. Syntax names tested with QRegExp keep to this thread.
-    bool const literal = std::any_of(selectors.begin(), selectors.end(),
-                                     [](auto const& selector) { return selector.first.isLiteral(); });
-    if (count >= sharedScanLength && !literal) {
-        BitSelectors const helperSelectors = bitSelectors(syntaxNames);
-        std::size_t const middle = count / 2;
-        if (runSideBySide([&] { markSelected(names, helperSelectors, middle, count, bits.data()); },
-                          [&] { markSelected(names, selectors, 0, middle, bits.data()); }))
-            return bits;
-    }
-    markSelected(names, selectors, 0, count, bits.data());
+    // On the calling thread: the library starts no thread but the crawler's.
+    markSelected(names, selectors, bits.data());
     return bits;
 }
 

@@ -22,10 +22,10 @@ namespace syntaxname {
 // Empty, or nothing but '*'.
 bool isBlank(std::string const& syntaxName);
 
-// A syntax name prepared once for testing many names. Names are tested in
-// one pass from their end; syntax names that pass need no QRegExp at all.
-// The few forms whose QRegExp translation is not followed here (a backslash,
-// a set that starts with ']', very long patterns) are tested literally.
+// A syntax name prepared once for testing many names. Every form of syntax
+// name is read as QRegExp's Wildcard mode translates it, and names are tested
+// in one pass from their end, in time linear in the name's length times the
+// pattern's length. No QRegExp is involved.
 class Selector {
 public:
     explicit Selector(std::string const& syntaxName);
@@ -42,8 +42,6 @@ public:
     // False when no name can be selected (a blank syntax name, or one that
     // QRegExp refuses to compile).
     bool selectsSomething() const;
-    // True when names are tested with QRegExp itself.
-    bool isLiteral() const;
 
     class Matcher;
 
@@ -103,8 +101,8 @@ void visitSelected(NameStore const& names, std::string const& syntaxName,
 
 // Which of up to `maxSelectionBits` syntax names select each name, in one
 // pass: bit k of element i is set when syntaxNames[k] selects the name at
-// position i. Each name is decoded once for all of them, and a long list is
-// shared out between two threads. Counts as a pass per syntax name.
+// position i. Each name is decoded once for all of them, on the calling
+// thread. Counts as a pass per syntax name.
 constexpr std::size_t maxSelectionBits = 8;
 std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std::string> const& syntaxNames);
 

@@ -4,6 +4,10 @@
 // 0x01 stands for a NUL character (so that syntax names with an embedded NUL
 // are tried too); each further piece is one name, read as Latin-1. So
 // "*.dat\0" "a.dat\0" "b.txt" selects a.dat among a.dat and b.txt.
+// In every piece the byte 0x02 followed by a byte n repeats the character
+// before it n more times, and 0x03 repeats all that comes before it, up to
+// 400 characters, so that syntax names of hundreds of positions (300 '?' is
+// "?\x02\xff?\x02\x2b") and names long enough for them fit in a short input.
 //
 // Checked for every input: the fast selection (select, selectsAny), the
 // filter built on it and selectLiterally agree with the plain QRegExp
@@ -43,6 +47,25 @@ QStringList plainSelection(QStringList const& names, std::string const& syntaxNa
     return selected;
 }
 
+// A piece with its repetitions (0x02 n, 0x03) written out.
+std::string expand(std::string const& piece)
+{
+    std::size_t const most = 400;
+    std::string text;
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        if (piece[i] == '\x02' && i + 1 < piece.size()) {
+            std::size_t const more = static_cast<unsigned char>(piece[++i]);
+            if (!text.empty())
+                text.append(std::min(more, most - std::min(most, text.size())), text.back());
+        } else if (piece[i] == '\x03') {
+            text += text.substr(0, most - std::min(most, text.size()));
+        } else if (text.size() < most) {
+            text += piece[i];
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size)
@@ -50,11 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     using fuzzinput::require;
 
     std::vector<std::string> const parts = fuzzinput::pieces(data, size);
-    std::string syntaxName = parts.front();
+    std::string syntaxName = expand(parts.front());
     std::replace(syntaxName.begin(), syntaxName.end(), '\x01', '\0');
     QStringList names;
-    for (std::size_t i = 1; i < parts.size() && names.size() < 32; ++i)
-        names.append(QString::fromLatin1(parts[i].data(), static_cast<int>(parts[i].size())));
+    for (std::size_t i = 1; i < parts.size() && names.size() < 32; ++i) {
+        std::string const name = expand(parts[i]);
+        names.append(QString::fromLatin1(name.data(), static_cast<int>(name.size())));
+    }
 
     QStringList const literal = plainSelection(names, syntaxName);
     require(syntaxname::selectLiterally(names, syntaxName) == literal,

@@ -9,6 +9,7 @@
 #include "ProgramOptions.h"
 #include "TextUtil.h"
 
+#include "filecrawler/CaseColumnNames.h"
 #include "filecrawler/CrawlerBasicImporterParser.h"
 #include "filecrawler/FolderCrawler.h"
 
@@ -198,8 +199,17 @@ TEST(ReportText, ControlCharactersAreEscapedWidthsCountCharactersAndColumnsAreNu
     EXPECT_EQ(cli::lastColumns("/very/long/path", 8), ".../path");
     EXPECT_EQ(cli::lastColumns("/x/\xc3\xa9\xc3\xa9\xc3\xa9", 5), "...\xc3\xa9\xc3\xa9");
     EXPECT_EQ(cli::lastColumns("short", 8), "short");
-    EXPECT_THAT(cli::columnNames(patterns("A A(2) A")), ElementsAre("A", "A(2)", "A(3)"));
-    EXPECT_THAT(cli::columnNames(patterns("A A A(2)")), ElementsAre("A", "A(2)", "A(2)(2)"));
+    EXPECT_THAT(caseColumnNameList(patterns("A A(2) A")), ElementsAre("A", "A(2)", "A(3)"));
+    EXPECT_THAT(caseColumnNameList(patterns("A A A(2)")), ElementsAre("A", "A(2)", "A(2)(2)"));
+    EXPECT_THAT(caseColumnNameList(patterns("A A(2) A(2) A A")),
+                ElementsAre("A", "A(2)", "A(2)(2)", "A(3)", "A(4)"));
+    std::vector<MetadataPattern> const repeated(20000, MetadataPattern("x=", MetadataPattern::Numeric));
+    std::vector<std::string> const names = caseColumnNameList(repeated);
+    EXPECT_EQ(names[1] + " " + names.back(), "x=(2) x=(20000)");
+    // A column name is C text, as the case table stores it.
+    EXPECT_THAT(caseColumnNameList({MetadataPattern("a", MetadataPattern::String),
+                                    MetadataPattern(std::string("a\0b", 3), MetadataPattern::String)}),
+                ElementsAre("a", "a(2)"));
 }
 
 } // namespace

@@ -60,11 +60,15 @@ TEST(SyntaxNameFilter, SelectsNamesThatEndInTextMatchingTheSyntaxName)
         {{"a+(b).dat", "aa(b)xdat"},
          "a+(b).dat",
          {"a+(b).dat"}},             // regular-expression characters are themselves
-        {{"\\", "a"}, "\\", {"\\"}}, // a backslash is no escape
+        {{"\\", "a"}, "\\", {"\\"}}, // a backslash stands for itself
         {{"*", "a"}, "\\*", {}},
+        {{"\\a", "\\\\a", "a"}, "\\a", {"\\\\a"}}, // before another character it stands for two
+        {{"]", "\\]", "x\\?"}, "*\\]", {"\\]"}},   // and takes the meaning of ']', '?', '*', '['
+        {{std::string(299, 'x'), std::string(300, 'x')}, std::string(300, '?'), {std::string(300, 'x')}},
         {sets, "[a.dat", {}}, // what QRegExp refuses to compile selects nothing
         {sets, "a].dat", {}},
         {sets, "[!]a].dat", {}},
+        {sets, "\\[a].dat", {}}, // the ']' has no set to close
     };
     for (auto const& c : cases) {
         std::vector<std::string> selected;
@@ -87,9 +91,6 @@ TEST(SyntaxNameFilter, ValidatesWhatSelectsSomething)
     // The name ends at its first NUL.
     EXPECT_EQ(message(SyntaxNameFilter(std::string("a.dat\0.txt", 10)).validate("*.txt")),
               "Invalid pattern.");
-    // Common syntax names take the fast path, not QRegExp.
-    for (std::string syntaxName : {"*.vtu", "solution_00?1.vtu", "images/[cpv]*.png", "[^.]*", "a*b*c?d"})
-        EXPECT_FALSE(syntaxname::Selector(syntaxName).isLiteral()) << syntaxName;
 }
 
 TEST(NameStore, GivesBackEveryNameInAnyOrderOfReading)
@@ -118,21 +119,41 @@ TEST(NameStore, GivesBackEveryNameInAnyOrderOfReading)
 }
 
 // The fast selection against the literal QRegExp procedure, on generated
-// names and syntax names heavy in the characters that have a meaning.
+// names and syntax names heavy in the characters that have a meaning, and
+// on long syntax names (hundreds of positions, 300 '?' among them).
 TEST(SyntaxNameSelection, AgreesWithTheLiteralProcedure)
 {
     std::mt19937 random(20240611);
-    std::string const syntaxAlphabet[] = {"a", "b",  "*",    "?",    "[",     "]",    "^",  "!",  "-",   "/",
-                                          ".", "\\", "\xe9", "\xff", "[a-b]", "[^a]", "*.", "a*", "[!b]"};
+    std::string const syntaxAlphabet[] = {"a",   "b",   "*",     "?",    "[",     "]",    "^",     "!",
+                                          "-",   "/",   ".",     "\\",   "\xe9",  "\xff", "[a-b]", "[^a]",
+                                          "*.",  "a*",  "[!b]",  "\\*",  "\\?",   "\\[",  "\\]",   "\\\\",
+                                          "\\a", "\\.", "[a\\]", "[]a]", "[^]a]", "(+)",  "[\\-a]"};
     std::string const nameAlphabet = std::string("ab/.-]![^\\*?\xe9\xff");
     auto const someOf = [&](std::string const& alphabet) { return alphabet[random() % alphabet.size()]; };
-    int const rounds = 40000;
-    int selections = 0;
-    int literalPatterns = 0;
-    for (int round = 0; round < rounds; ++round) {
+    // A long syntax name: hundreds of positions, now and then with stars.
+    auto const longSyntaxName = [&](int round) {
+        if (round % 3 == 0)
+            return std::string(300, '?');
         std::string syntaxName;
-        for (unsigned n = random() % (round % 4 == 0 ? 16 : 7); n > 0; --n)
-            syntaxName += syntaxAlphabet[random() % std::size(syntaxAlphabet)];
+        for (unsigned n = 100 + random() % 300; n > 0; --n) {
+            std::string const& piece = syntaxAlphabet[random() % std::size(syntaxAlphabet)];
+            if (piece.find_first_of("*]") == std::string::npos || random() % 16 == 0)
+                syntaxName += piece;
+        }
+        return syntaxName;
+    };
+    int const rounds = 40000;
+    int const longRounds = 240;
+    int selections = 0;
+    int longSelections = 0;
+    for (int round = 0; round < rounds + longRounds; ++round) {
+        bool const isLong = round >= rounds;
+        std::string syntaxName;
+        if (isLong)
+            syntaxName = longSyntaxName(round);
+        else
+            for (unsigned n = random() % (round % 4 == 0 ? 16 : 7); n > 0; --n)
+                syntaxName += syntaxAlphabet[random() % std::size(syntaxAlphabet)];
         if (round % 97 == 0)
             syntaxName.insert(random() % (syntaxName.size() + 1), 1, '\0');
 
@@ -151,7 +172,9 @@ TEST(SyntaxNameSelection, AgreesWithTheLiteralProcedure)
                         name += someOf(nameAlphabet);
                 else if (c == '?')
                     name += someOf(nameAlphabet);
-                else if (c != '\0' && random() % 8 != 0)
+                else if (c == '\\' && random() % 2 == 0)
+                    name += "\\\\"; // a backslash before most characters stands for two
+                else if (c != '\0' && random() % (isLong ? 200 : 8) != 0)
                     name += c;
             }
             store.append(name);
@@ -171,45 +194,59 @@ TEST(SyntaxNameSelection, AgreesWithTheLiteralProcedure)
         QStringList const expectedBytes = syntaxname::selectLiterally(latin1List(bytes), syntaxName);
         ASSERT_EQ(syntaxname::select(store, syntaxName), expectedBytes) << "syntax name: " << syntaxName;
         ASSERT_EQ(syntaxname::selectsAny(store, syntaxName), !expectedBytes.isEmpty()) << syntaxName;
-        selections += expected.size();
-        literalPatterns += syntaxname::Selector(syntaxName).isLiteral() ? 1 : 0;
+        (isLong ? longSelections : selections) += expected.size();
     }
-    // The generated inputs select something often, and mostly take the fast path.
+    // The generated inputs select something often, the long ones too.
     EXPECT_GT(selections, rounds / 4);
-    EXPECT_LT(literalPatterns, rounds / 3);
+    EXPECT_GT(longSelections, longRounds / 4);
+
+    // Every set of up to four of the characters that mean something in one,
+    // on every one of them.
+    std::string const setCharacters = "ab-^]\\!";
+    QStringList const singles = latin1List({"a", "b", "c", "-", "^", "]", "\\", "!", "\xe9"});
+    for (std::size_t count = 1, sets = setCharacters.size(); count <= 4;
+         ++count, sets *= setCharacters.size())
+        for (std::size_t code = 0; code < sets; ++code) {
+            std::string set = "[";
+            for (std::size_t rest = code, k = 0; k < count; ++k, rest /= setCharacters.size())
+                set += setCharacters[rest % setCharacters.size()];
+            set += "]";
+            ASSERT_EQ(syntaxname::select(singles, set), syntaxname::selectLiterally(singles, set)) << set;
+        }
 }
 
-// Several syntax names in one pass, over a list long enough to be shared out
-// between two threads (unless a syntax name needs QRegExp): each name's bits
-// are what each syntax name alone selects.
+// Several syntax names in one pass: each name's bits are what each syntax
+// name alone selects.
 TEST(SyntaxNameSelection, SelectionBitsAgreeWithEachSyntaxNameAlone)
 {
+    std::string const logs = "/" + std::string(64, 'l') + "/x\\\\y.log";
     syntaxname::NameStore store;
     for (int i = 0; i < 66000; ++i) {
-        char const* const endings[] = {"/solution.vtu", "/mesh.msh", "/x\\y.log", "/\xe9.dat"};
+        std::string const endings[] = {"/solution.vtu", "/mesh.msh", logs, "/\xe9.dat"};
         store.append("study/Re=" + std::to_string(i % 97) + "/run" + std::to_string(i) + endings[i % 4]);
     }
-    std::vector<std::string> syntaxNames = {"*.vtu", "run1*", "", "*.restart", "*[13]/mesh.msh", "*\xe9.dat"};
-    for (bool const literal : {false, true}) {
-        if (literal)
-            syntaxNames.push_back("*\\y.log");
-        ASSERT_EQ(syntaxname::Selector(syntaxNames.back()).isLiteral(), literal);
-        std::vector<std::uint8_t> const bits = syntaxname::selectionBits(store, syntaxNames);
-        ASSERT_EQ(bits.size(), store.size());
-        syntaxname::NameStore::Reader reader(store);
-        for (std::size_t k = 0; k < syntaxNames.size(); ++k) {
-            QStringList selected;
-            for (std::size_t i = 0; i < bits.size(); ++i)
-                if (bits[i] & (1u << k)) {
-                    std::string_view const name = reader.at(i);
-                    selected.append(QString::fromLatin1(name.data(), static_cast<int>(name.size())));
-                }
-            EXPECT_EQ(selected, syntaxname::select(store, syntaxNames[k])) << syntaxNames[k];
-        }
-        // Some names are selected by none, some by two.
-        EXPECT_GT(std::count(bits.begin(), bits.end(), 0), 0);
-        EXPECT_GT(std::count(bits.begin(), bits.end(), 3), 0);
+    // A backslash, and a pattern of more than 64 positions, among them.
+    std::vector<std::string> const syntaxNames = {
+        "*.vtu",          "run1*",     "",         "*.restart",
+        "*[13]/mesh.msh", "*\xe9.dat", "*\\y.log", "*/" + std::string(64, '?') + "/x\\y.log"};
+    std::vector<std::uint8_t> const bits = syntaxname::selectionBits(store, syntaxNames);
+    ASSERT_EQ(bits.size(), store.size());
+    syntaxname::NameStore::Reader reader(store);
+    for (std::size_t k = 0; k < syntaxNames.size(); ++k) {
+        QStringList selected;
+        for (std::size_t i = 0; i < bits.size(); ++i)
+            if (bits[i] & (1u << k)) {
+                std::string_view const name = reader.at(i);
+                selected.append(QString::fromLatin1(name.data(), static_cast<int>(name.size())));
+            }
+        EXPECT_EQ(selected, syntaxname::select(store, syntaxNames[k])) << syntaxNames[k];
     }
+    // Some names are selected by none, some by two.
+    EXPECT_GT(std::count(bits.begin(), bits.end(), 0), 0);
+    EXPECT_GT(std::count(bits.begin(), bits.end(), 3), 0);
+    // Both log syntax names select every log.
+    EXPECT_EQ(std::count_if(bits.begin(), bits.end(), [](std::uint8_t b) { return (b & 0xc0) == 0xc0; }),
+              16500);
     EXPECT_THROW(syntaxname::selectionBits(store, std::vector<std::string>(9, "*")), std::invalid_argument);
 }
 
