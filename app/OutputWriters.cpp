@@ -139,6 +139,9 @@ void writeCsvRow(std::vector<std::string> const& fields, QIODevice& device)
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i)
         line += (i > 0 ? "," : "") + csvField(fields[i]);
+    // A row of one empty field would be an empty line, which readers skip.
+    if (fields.size() == 1 && line.empty())
+        line = "\"\"";
     put(device, line + "\n");
 }
 
