@@ -5,7 +5,7 @@ namespace cli {
 // The exit statuses of filecrawler; the README lists them too.
 enum ExitStatus : int {
     Success = 0,
-    InternalError = 1,     // an unexpected failure (a bug, or memory exhausted)
+    InternalError = 1,     // an unexpected failure (a bug)
     BadOption = 2,         // a bad option or option value
     RootMissing = 3,       // ROOT does not exist
     RootNotDirectory = 4,  // ROOT is not a directory
@@ -13,7 +13,9 @@ enum ExitStatus : int {
     CrawlIncomplete = 6,   // a folder below ROOT could not be read; results cover what was found
     UnusableAux = 7,       // some --aux identifier is unusable (and --skip-unusable-aux was not given)
     OutputNotWritable = 8, // the output file cannot be written
-    Interrupted = 130,     // Ctrl-C
+    // Memory or another resource of the machine ran out; nothing was written.
+    ResourcesExhausted = 9,
+    Interrupted = 130, // Ctrl-C
 };
 
 } // namespace cli

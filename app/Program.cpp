@@ -4,6 +4,7 @@
 #include "Explanation.h"
 #include "ImportReport.h"
 #include "InterruptWatcher.h"
+#include "InterruptibleWork.h"
 #include "OutputFile.h"
 #include "OutputWriters.h"
 #include "ProgramLoadContext.h"
@@ -25,9 +26,11 @@
 #include <QFile>
 #include <boost/make_shared.hpp>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <system_error>
 #include <unistd.h>
 
 namespace cli {
@@ -45,10 +48,7 @@ int fail(ExitStatus status, std::string const& message)
     return status;
 }
 
-int interrupted()
-{
-    return fail(Interrupted, "interrupted; the crawl was stopped and nothing was written.");
-}
+std::string const NOTHING_WRITTEN = "nothing was written";
 
 // The status and the library's message for a root that cannot be crawled, or
 // Success when it can.
@@ -139,14 +139,99 @@ Explanation explain(MetadataFileCrawler const& importer, std::vector<MetadataPat
     return explanation;
 }
 
-bool writeExplanation(Explanation const& explanation, std::size_t fileCount)
+// The stage the program is in, for messages; set by the thread that runs it.
+std::atomic<char const*> stage{"starting"};
+
+// What the outputs hold once the program gives up, for its last message.
+std::string outcome(OutputFile& results, bool writeResults, OutputFile& explanation)
 {
-    OutputFile out("-");
+    std::string const explained = explanation.abandon();
+    if (!writeResults)
+        return explained;
+    std::string const written = results.abandon();
+    return explained == NOTHING_WRITTEN ? written : written + "; " + explained;
+}
+
+// The stages after the crawl, from the files found to the outputs written.
+// Runs on a thread of its own; returns the exit status.
+int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatus status, OutputFile& results,
+           OutputFile& explanationOutput, QElapsedTimer const& clock)
+{
+    OutputFormat const format = outputFormat(options);
+    bool const writeResults = !options.explain || !options.toStandardOutput();
+
+    stage = "reading the values in the paths";
+    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
+    try {
+        importer.setCrawlResult(std::move(crawl)); // millions of paths: taken over, not copied
+    } catch (norvale::ExceptionBase const& error) {
+        // The root changed since the crawl.
+        std::string message;
+        ExitStatus const rootStatus = rootProblem(*LocalFileInfo::create(options.root), message);
+        return fail(rootStatus != Success ? rootStatus : RootNotReadable, error.what());
+    }
+    importer.setMetadataPatternList(options.patterns);
+
+    stage = "identifying the --aux files";
+    std::size_t const fileCount = importer.files().size();
+    std::vector<boost::shared_ptr<AuxFileInfoInterface>> candidates = importer.identifiedAuxFiles();
+    std::size_t const unmatchedCount = fileCount - candidates.size();
+    bool const auxUsable = chooseAuxFiles(importer, std::move(candidates), options);
+
+    stage = "forming the cases";
+    ProgramLoadContext context;
+    importer.extract(context);
+    ImportReport report = buildReport(context, options.patterns, options.identifiers,
+                                      writeResults && auxUsable && showsFiles(format));
+    report.root = options.root;
+    report.fileCount = fileCount;
+    report.unmatchedFileCount = unmatchedCount;
+
     std::string error;
-    if (!out.open(error))
-        return false;
-    explanation.write(fileCount, out.device());
-    return out.commit(error);
+    if (auxUsable && writeResults) {
+        stage = "writing the results";
+        if (!results.begin(error) || (writeReport(report, format, results.device()), !results.commit(error)))
+            return fail(OutputNotWritable,
+                        "cannot write the output: " + error + "; " + results.abandon() + ".");
+    }
+    if (options.explain) {
+        stage = "writing the explanation";
+        explain(importer, options.patterns).write(fileCount, explanationOutput.device());
+        if (!explanationOutput.commit(error))
+            return fail(OutputNotWritable,
+                        "cannot write the explanation: " + error + "; " + explanationOutput.abandon() + ".");
+    }
+    if (!auxUsable)
+        return UnusableAux;
+
+    if (!options.quiet) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.2f s", double(clock.elapsed()) / 1000.0);
+        say(counted(fileCount, "file", "files") + ", " + counted(report.caseCount(), "case", "cases") + ", " +
+            counted(unmatchedCount, "file", "files") + " in no case, " + seconds +
+            (unmatchedCount > 0 && !options.explain ? " (--explain tells why files are in no case)" : ""));
+    }
+    return status;
+}
+
+// The status of a crawl that stopped with `error`, with its message said;
+// CrawlIncomplete when the results still go out.
+ExitStatus crawlProblem(std::string const& error, CrawlStop const& stop, std::size_t filesFound)
+{
+    if (stop.kind == CrawlStop::ResourcesExhausted) {
+        say("the crawl stopped at " + stop.path + ": " + stop.what + "; nothing was written.");
+        return ResourcesExhausted;
+    }
+    if (stop.kind == CrawlStop::None) {
+        // Not a folder's doing: the crawl itself failed.
+        bool const memory = error == std::bad_alloc().what();
+        say("the crawl stopped: " + (memory ? std::string("memory ran out") : error) +
+            "; nothing was written.");
+        return memory ? ResourcesExhausted : InternalError;
+    }
+    say(error + " The crawl stopped there; the results cover the " + counted(filesFound, "file", "files") +
+        " found before it.");
+    return CrawlIncomplete;
 }
 
 int run(ProgramOptions options, QElapsedTimer const& clock)
@@ -158,27 +243,36 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
         if (options.identifiers.empty())
             options.identifiers = sampleStudyIdentifiers();
     }
-    OutputFormat const format = outputFormat(options);
     bool const writeResults = !options.explain || !options.toStandardOutput();
-    if (writeResults) {
-        std::string const problem = outputPathProblem(options.output);
-        if (!problem.empty())
-            return fail(OutputNotWritable, "cannot write the output: " + problem + ".");
-    }
 
+    // The outputs are opened first, so that no crawl is wasted on one that
+    // cannot be written, and so that a FIFO is waited for where Ctrl-C works.
     InterruptWatcher interrupts;
+    OutputFile results(options.output, "the results");
+    OutputFile explanation("-", "the explanation");
+    std::string error;
+    if (writeResults && !results.open(error, &InterruptWatcher::requested)) {
+        if (error.empty())
+            return fail(Interrupted,
+                        "interrupted while waiting for a reader of the output; nothing was written.");
+        return fail(OutputNotWritable, "cannot write the output: " + error + ".");
+    }
+    if (options.explain && !explanation.open(error, &InterruptWatcher::requested))
+        return fail(OutputNotWritable, "cannot write the explanation: " + error + ".");
+
     boost::shared_ptr<FileInfoInterface const> const root = LocalFileInfo::create(options.root);
     std::string message;
     if (ExitStatus const status = rootProblem(*root, message))
         return fail(status, message);
 
-    std::unique_ptr<FolderCrawler> crawler = crawlTree(root, !options.quiet && isatty(STDERR_FILENO), interrupts);
+    auto const stop = std::make_shared<CrawlStop>();
+    std::unique_ptr<FolderCrawler> crawler =
+        crawlTree(root, !options.quiet && isatty(STDERR_FILENO), interrupts, stop);
     if (!crawler)
-        return interrupted();
-    FolderCrawler::Result const& crawl = crawler->result();
+        return fail(Interrupted, "interrupted; the crawl was stopped and nothing was written.");
     ExitStatus status = Success;
-    if (!crawl.errorString.isNull()) {
-        std::string const error = crawl.errorString.toStdString();
+    if (!crawler->result().errorString.isNull()) {
+        std::string const error = crawler->result().errorString.toStdString();
         if (error == FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING ||
             error == FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING) {
             // The root changed since it was checked.
@@ -186,67 +280,39 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
             return fail(rootStatus != Success ? rootStatus : RootNotReadable,
                         rootStatus != Success ? message : error);
         }
-        say(error + " The crawl stopped there; the results cover the " +
-            counted(crawl.files.size(), "file", "files") + " found before it.");
-        status = CrawlIncomplete;
+        status = crawlProblem(error, *stop, crawler->result().files.size());
+        if (status != CrawlIncomplete)
+            return status;
     }
-
-    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
-    try {
-        importer.setCrawlResult(crawler->takeResult()); // millions of paths: taken over, not copied
-    } catch (norvale::ExceptionBase const& error) {
-        // The root changed since the crawl.
-        ExitStatus const rootStatus = rootProblem(*LocalFileInfo::create(options.root), message);
-        return fail(rootStatus != Success ? rootStatus : RootNotReadable, error.what());
-    }
+    FolderCrawler::Result crawl = crawler->takeResult();
     crawler.reset();
-    importer.setMetadataPatternList(options.patterns);
-    if (InterruptWatcher::requested())
-        return interrupted();
 
-    std::size_t const fileCount = importer.files().size();
-    std::vector<boost::shared_ptr<AuxFileInfoInterface>> candidates = importer.identifiedAuxFiles();
-    std::size_t const unmatchedCount = fileCount - candidates.size();
-    bool const auxUsable = chooseAuxFiles(importer, std::move(candidates), options);
-    if (InterruptWatcher::requested())
-        return interrupted();
-
-    ProgramLoadContext context;
-    importer.extract(context);
-    ImportReport report = buildReport(context, options.patterns, options.identifiers,
-                                      writeResults && auxUsable && showsFiles(format));
-    report.root = options.root;
-    report.fileCount = fileCount;
-    report.unmatchedFileCount = unmatchedCount;
-
-    if (auxUsable && writeResults) {
-        OutputFile out(options.output);
-        std::string error;
-        if (!out.open(error))
-            return fail(OutputNotWritable, "cannot write the output: " + error + ".");
-        writeReport(report, format, out.device());
-        if (InterruptWatcher::requested())
-            return interrupted(); // an existing output file is left as it was
-        if (!out.commit(error))
-            return fail(OutputNotWritable, "cannot write the output: " + error + ".");
+    // The library's stages have no abort: they run on a thread of their own
+    // while this one answers Ctrl-C.
+    int finalStatus = Success;
+    try {
+        bool const finished = runInterruptibly(
+            [&] { finalStatus = finish(options, std::move(crawl), status, results, explanation, clock); });
+        if (!finished) {
+            say(std::string("interrupted while ") + stage.load() + "; " +
+                outcome(results, writeResults, explanation) + ".");
+            std::fflush(stderr);
+            _exit(Interrupted); // the stages still run; their objects are not taken apart
+        }
+    } catch (std::bad_alloc const&) {
+        return fail(ResourcesExhausted, std::string("memory ran out while ") + stage.load() + "; " +
+                                            outcome(results, writeResults, explanation) + ".");
+    } catch (std::exception const& failure) {
+        return fail(InternalError, std::string("unexpected error while ") + stage.load() + ": " +
+                                       failure.what() + "; " + outcome(results, writeResults, explanation) +
+                                       ".");
     }
-    if (options.explain && !writeExplanation(explain(importer, options.patterns), fileCount))
-        return fail(OutputNotWritable, "cannot write the explanation to standard output.");
-    if (!auxUsable)
-        return UnusableAux;
 
-    if (!options.quiet) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.2f s", double(clock.elapsed()) / 1000.0);
-        say(counted(fileCount, "file", "files") + ", " + counted(report.caseCount(), "case", "cases") + ", " +
-            counted(unmatchedCount, "file", "files") + " in no case, " + seconds +
-            (unmatchedCount > 0 && !options.explain ? " (--explain tells why files are in no case)" : ""));
-    }
     // All is written. Taking a big crawl's millions of objects apart one by
     // one costs a tenth of a second per million files; the system frees the
     // memory at once.
     std::fflush(nullptr);
-    std::_Exit(status);
+    std::_Exit(finalStatus);
 }
 
 } // namespace
@@ -274,7 +340,10 @@ int runProgram(QStringList const& arguments)
     try {
         return run(std::move(options), clock);
     } catch (std::bad_alloc const&) {
-        return fail(InternalError, "out of memory.");
+        return fail(ResourcesExhausted, "memory ran out; nothing was written.");
+    } catch (std::system_error const& error) {
+        // Threads, descriptors and the like.
+        return fail(ResourcesExhausted, std::string(error.what()) + "; nothing was written.");
     } catch (std::exception const& error) {
         return fail(InternalError, std::string("unexpected error: ") + error.what());
     }

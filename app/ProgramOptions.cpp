@@ -37,7 +37,8 @@ Exit status:
   6    a folder below ROOT could not be read: the crawl stopped there, and
        the results cover the files found before it
   7    an --aux identifier is unusable (see --skip-unusable-aux)
-  8    the output file cannot be written
+  8    the output file cannot be written (an existing one is left as it was)
+  9    memory or another resource of the machine ran out; nothing was written
   130  interrupted (Ctrl-C)
 )";
 
