@@ -12,22 +12,32 @@
 
 namespace cli {
 
+// What stopped a crawl, as the folders saw it: the crawler keeps only the
+// message of whatever stopped it, which cannot tell a folder that may not be
+// read from a machine that ran out of memory or descriptors.
+struct CrawlStop {
+    enum Kind {
+        None,
+        FolderUnreadable,   // a folder was reported not readable, or could not be listed
+        ResourcesExhausted, // memory, descriptors or the like ran out while listing a folder
+        LimitPassed         // the walk passed one of its limits (WalkLimitExceeded)
+    };
+    Kind kind = None;
+    std::string path; // the folder
+    std::string what; // for ResourcesExhausted: what ran out
+};
+
 // Wraps a folder so that a crawl through it counts the files it lists, for a
-// progress display that cannot read the crawler's result while it runs.
+// progress display that cannot read the crawler's result while it runs, and
+// records in `stop` why a folder stopped the crawl (the first reason only).
 // Every question is forwarded; the listed folders come back wrapped too.
 // Only the count is added: one relaxed atomic addition per listed folder.
-// A listing that ends in WalkLimitExceeded is recorded (in `limitPassed`,
-// shared with the listed folders), for the program's exit status.
 class CountingFileInfo : public FileInfoInterface {
 public:
     using Counter = std::atomic<std::uint64_t>;
-    using Flag = std::atomic<bool>;
 
     CountingFileInfo(boost::shared_ptr<FileInfoInterface const> inner, std::shared_ptr<Counter> files,
-                     std::shared_ptr<Flag> limitPassed = std::make_shared<Flag>(false));
-
-    // Whether a listing below stopped at a limit of the walk. Read it after the crawl.
-    bool walkLimitPassed() const;
+                     std::shared_ptr<CrawlStop> stop);
 
     bool isDirectory() const override;
     bool isReadable() const override;
@@ -42,9 +52,11 @@ public:
     children(std::string const& filter) const override;
 
 private:
+    void record(CrawlStop::Kind kind, char const* what) const noexcept;
+
     boost::shared_ptr<FileInfoInterface const> inner_;
     std::shared_ptr<Counter> files_;
-    std::shared_ptr<Flag> limitPassed_;
+    std::shared_ptr<CrawlStop> stop_; // written on the crawler's thread, read once it has ended
 };
 
 } // namespace cli

@@ -9,14 +9,35 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
 namespace cli {
+namespace {
+
+#ifdef __GLIBC__
+// Whether the address space or the heap is limited (ulimit -v, -d): then a
+// heap grown ahead in large steps would hit the limit long before the memory
+// in use does, and a program started again might not fit at all.
+bool memoryLimited()
+{
+    for (int const resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        rlimit limit{};
+        if (getrlimit(resource, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY)
+            return true;
+    }
+    return false;
+}
+#endif
+
+} // namespace
 
 void tuneHeap()
 {
 #ifdef __GLIBC__
+    if (memoryLimited())
+        return;
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
     // Vectors of a few million entries come from the heap too.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
@@ -47,7 +68,7 @@ void restartWithHugePageHeaps(char** argv)
     bool const hadTunables = given != nullptr;
     std::string const original = hadTunables ? given : "";
     std::string tunables = original;
-    if (tunables.find("glibc.malloc.hugetlb") != std::string::npos)
+    if (tunables.find("glibc.malloc.hugetlb") != std::string::npos || memoryLimited())
         return;
     char const* const preload = std::getenv("LD_PRELOAD");
     if (preload != nullptr && std::string(preload).find("vgpreload") != std::string::npos)

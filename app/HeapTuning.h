@@ -10,7 +10,8 @@ namespace cli {
 // which the kernel then backs 2 MiB at a time; the heap is never trimmed.
 // (The crawl's two threads keep arenas of their own: sharing one costs them
 // more in waiting for its lock than it saves.) Where the system refuses any
-// of it, malloc works as usual.
+// of it, or limits the address space or the heap (ulimit -v, -d), malloc
+// works as usual.
 void tuneHeap();
 
 // The crawl's threads allocate from heaps of their own, which malloc marks
@@ -19,7 +20,8 @@ void tuneHeap();
 // Page faults on those heaps are a third of a big crawl's time on virtual
 // machines, so a program started without the tunable starts itself again,
 // once, with it (some 30 ms). It does not when GLIBC_TUNABLES already names
-// glibc.malloc.hugetlb (=0 turns this off), when huge pages are off, under
+// glibc.malloc.hugetlb (=0 turns this off), when memory is limited (ulimit
+// -v, -d), when huge pages are off, under
 // valgrind or a sanitizer, or when the program cannot be found again; then
 // it simply goes on. Call it first in main().
 void restartWithHugePageHeaps(char** argv);

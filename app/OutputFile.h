@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QFile>
-#include <QSaveFile>
+#include "DescriptorDevice.h"
 
+#include <memory>
+#include <mutex>
 #include <string>
 
 namespace cli {
@@ -13,29 +14,65 @@ namespace cli {
 // wasted on an output that cannot be written.
 std::string outputPathProblem(std::string const& path);
 
-// Where the results go: standard output; a device or pipe (such as
-// /dev/null), written directly; or a regular file, replaced only once
-// everything is written (a temporary file in the same folder is renamed over
-// it), so that an existing file is never left half-written. A symbolic link
-// to a file stays a link: its target is replaced.
+// The program's own open descriptor that `path` names (/dev/stdout,
+// /dev/stderr, /dev/fd/N, /proc/self/fd/N, or a link to one of them), or -1.
+int ownDescriptor(std::string const& path);
+
+// Where results go, with every write, fsync and close checked:
+// - standard output, or a path naming one of the program's own descriptors:
+//   written to that descriptor, never replaced (so `>> log` still appends);
+// - a device or FIFO (such as /dev/null): opened and written directly;
+// - a regular file: the new contents go to a temporary file in the same
+//   folder, which is synced and then renamed over it (keeping its mode), so
+//   that the file is either as it was or holds the complete new contents.
+//   A symbolic link to a file stays a link: its target is replaced.
 class OutputFile {
 public:
-    // An empty path or "-" is standard output.
-    explicit OutputFile(std::string path);
+    // An empty path or "-" is standard output. `contents` names what is
+    // written, for messages ("the results").
+    OutputFile(std::string path, std::string contents);
+    ~OutputFile(); // removes a temporary file not renamed
+    OutputFile(OutputFile const&) = delete;
+    OutputFile& operator=(OutputFile const&) = delete;
 
-    // False with `error` set when it cannot be opened.
-    bool open(std::string& error);
+    // Before the crawl: opens a device or FIFO, waiting for a FIFO's reader
+    // until `interrupted()`, or checks that a file can be replaced. False with
+    // `error` set when it cannot be, or with `error` empty when interrupted.
+    bool open(std::string& error, bool (*interrupted)());
+    // Before the first write: creates the temporary file of a file to be
+    // replaced. False with `error` set when it cannot be.
+    bool begin(std::string& error);
     QIODevice& device();
-    // Finishes the output; false with `error` set when any write failed.
+    // Finishes the output; false with `error` set (the file and the system's
+    // reason) when anything failed. A file to be replaced is then as it was.
     bool commit(std::string& error);
 
+    // Any thread, once the program gives up (interrupt, failure): starts no
+    // further write, removes a temporary file not renamed, and says what the
+    // output holds ("nothing was written", "standard output got the first
+    // 65536 bytes of the results", ...).
+    std::string abandon();
+
 private:
-    enum class Mode { StandardOutput, Direct, Replace };
+    enum class Mode { Own, Direct, Replace };
+
+    bool fail(std::string& error, int code);
+    void removeTemporary();
 
     std::string path_;
-    Mode mode_;
-    QFile direct_;
-    QSaveFile replacement_;
+    std::string contents_;
+    std::string name_; // for messages: standard output, or the path quoted
+    Mode mode_ = Mode::Replace;
+    int descriptor_ = -1;
+    bool ownsDescriptor_ = false;
+    bool existed_ = false; // a file to be replaced was there before
+    std::string target_;   // the file replaced (links resolved)
+    std::unique_ptr<DescriptorDevice> device_;
+
+    std::mutex mutex_; // guards the fields below, between the writer and abandon()
+    std::string temporary_;
+    bool committed_ = false; // all written (and a replaced file renamed)
+    bool abandoned_ = false;
 };
 
 } // namespace cli

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,9 @@ void writeCsvRow(std::vector<std::string> const& fields, QIODevice& device)
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i)
         line += (i > 0 ? "," : "") + csvField(fields[i]);
+    // A row of one empty field would be an empty line, which readers skip.
+    if (fields.size() == 1 && line.empty())
+        line = "\"\"";
     put(device, line + "\n");
 }
 
@@ -206,7 +210,8 @@ void writeVtkLegacy(ImportReport const& report, QIODevice& device)
     // Binary: the ASCII form cannot read NaN back.
     writer->SetFileTypeToBinary();
     writer->WriteToOutputStringOn();
-    writer->Write();
+    if (writer->Write() != 1 || writer->GetOutputString() == nullptr)
+        throw std::runtime_error("the VTK table writer failed");
     device.write(writer->GetOutputString(), writer->GetOutputStringLength());
 }
 
@@ -215,7 +220,8 @@ void writeVtkXml(ImportReport const& report, QIODevice& device)
     vtkNew<vtkXMLTableWriter> writer;
     writer->SetInputData(vtkCaseTable(report));
     writer->WriteToOutputStringOn();
-    writer->Write();
+    if (writer->Write() != 1 || writer->GetErrorCode() != 0)
+        throw std::runtime_error("the VTK XML table writer failed");
     put(device, writer->GetOutputString());
 }
 

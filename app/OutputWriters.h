@@ -11,7 +11,8 @@ namespace cli {
 
 struct ImportReport;
 
-// Writes the report in `format`. Write errors are left in the device's state.
+// Writes the report in `format`. Write errors are left in the device's state;
+// a VTK writer that fails throws std::runtime_error.
 //
 // - table: the case table aligned for a terminal, with the number of files
 //   of each tag, then each case's tagged files.

@@ -1,11 +1,11 @@
 #include "Program.h"
 
-#include "CountingFileInfo.h"
 #include "ExitStatus.h"
 #include "Explanation.h"
 #include "FilteredFileInfo.h"
 #include "ImportReport.h"
 #include "InterruptWatcher.h"
+#include "InterruptibleWork.h"
 #include "OutputFile.h"
 #include "OutputWriters.h"
 #include "ProgramLoadContext.h"
@@ -30,10 +30,12 @@
 #include <QFile>
 #include <boost/make_shared.hpp>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <unistd.h>
 
 namespace cli {
@@ -51,10 +53,7 @@ int fail(ExitStatus status, std::string const& message)
     return status;
 }
 
-int interrupted()
-{
-    return fail(Interrupted, "interrupted; the crawl was stopped and nothing was written.");
-}
+std::string const NOTHING_WRITTEN = "nothing was written";
 
 // The status and the library's message for a root that cannot be crawled, or
 // Success when it can.
@@ -152,82 +151,37 @@ std::string noCaseReason(Explanation const& explanation, std::size_t fileCount,
            "); --explain tells why for each file.";
 }
 
-bool writeExplanation(Explanation const& explanation, std::size_t fileCount, bool json)
+// The stage the program is in, for messages; set by the thread that runs it.
+std::atomic<char const*> stage{"starting"};
+
+// What the outputs hold once the program gives up, for its last message.
+std::string outcome(OutputFile& results, bool writeResults, OutputFile& explanation)
 {
-    OutputFile out("-");
-    std::string error;
-    if (!out.open(error))
-        return false;
-    if (json)
-        explanation.writeJson(fileCount, out.device());
-    else
-        explanation.write(fileCount, out.device());
-    return out.commit(error);
+    std::string const explained = explanation.abandon();
+    if (!writeResults)
+        return explained;
+    std::string const written = results.abandon();
+    return explained == NOTHING_WRITTEN ? written : written + "; " + explained;
 }
 
-int run(ProgramOptions options, QElapsedTimer const& clock)
+// The stages after the crawl, from the files found to the outputs written.
+// Runs on a thread of its own; returns the exit status.
+int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatus status, OutputFile& results,
+           OutputFile& explanationOutput, QElapsedTimer const& clock)
 {
-    if (!options.rootGiven()) {
-        options.root = sampleStudyPath();
-        if (options.patterns.empty())
-            options.patterns = sampleStudyPatterns();
-        if (options.identifiers.empty())
-            options.identifiers = sampleStudyIdentifiers();
-    }
     OutputFormat const format = outputFormat(options);
     bool const writeResults = !options.explain || !options.toStandardOutput();
-    if (writeResults) {
-        std::string const problem = outputPathProblem(options.output);
-        if (!problem.empty())
-            return fail(OutputNotWritable, "cannot write the output: " + problem + ".");
-    }
 
-    InterruptWatcher interrupts;
-    auto const filter = std::make_shared<CrawlFilter>(options.excludes, options.keepGoing);
-    WalkOptions walk;
-    walk.maxWaysPerFolder = options.maxWays;
-    boost::shared_ptr<FileInfoInterface const> const root = filteredRoot(options.root, filter, walk);
-    std::string message;
-    if (ExitStatus const status = rootProblem(*root, message))
-        return fail(status, message);
-
-    std::unique_ptr<FolderCrawler> crawler =
-        crawlTree(root, !options.quiet && isatty(STDERR_FILENO), interrupts);
-    if (!crawler)
-        return interrupted();
-    FolderCrawler::Result const& crawl = crawler->result();
-    ExitStatus status = Success;
-    if (!crawl.errorString.isNull()) {
-        std::string const error = crawl.errorString.toStdString();
-        if (error == FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING ||
-            error == FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING) {
-            // The root changed since it was checked.
-            ExitStatus const rootStatus = rootProblem(*LocalFileInfo::create(options.root), message);
-            return fail(rootStatus != Success ? rootStatus : RootNotReadable,
-                        rootStatus != Success ? message : error);
-        }
-        auto const* const wrapped = dynamic_cast<CountingFileInfo const*>(crawl.folder.get());
-        if (wrapped != nullptr && wrapped->walkLimitPassed())
-            return fail(CrawlLimit, error + " Nothing was written.");
-        say(error + " The crawl stopped there; the results cover the " +
-            counted(crawl.files.size(), "file", "files") + " found before it.");
-        status = CrawlIncomplete;
-    }
-    std::vector<std::string> const skipped = filter->skippedFolders();
-    for (std::string const& folder : skipped)
-        say("warning: " + folder + " is not readable; skipped (--keep-going).");
-    if (status == Success && !skipped.empty())
-        status = SomeFoldersSkipped;
-
+    stage = "reading the values in the paths";
     MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
     try {
-        importer.setCrawlResult(crawler->takeResult()); // millions of paths: taken over, not copied
+        importer.setCrawlResult(std::move(crawl)); // millions of paths: taken over, not copied
     } catch (norvale::ExceptionBase const& error) {
         // The root changed since the crawl.
+        std::string message;
         ExitStatus const rootStatus = rootProblem(*LocalFileInfo::create(options.root), message);
         return fail(rootStatus != Success ? rootStatus : RootNotReadable, error.what());
     }
-    crawler.reset();
     if (writeResults && !options.toStandardOutput() && !options.overwriteStudyFile) {
         std::string const studyFile = crawledFileAt(options.output, options.root, importer.files());
         if (!studyFile.empty())
@@ -237,16 +191,14 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
                                                "written. --overwrite-study-file replaces it all the same.");
     }
     importer.setMetadataPatternList(options.patterns);
-    if (InterruptWatcher::requested())
-        return interrupted();
 
+    stage = "identifying the --aux files";
     std::size_t const fileCount = importer.files().size();
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> candidates = importer.identifiedAuxFiles();
     std::size_t const unmatchedCount = fileCount - candidates.size();
     bool const auxUsable = chooseAuxFiles(importer, std::move(candidates), options);
-    if (InterruptWatcher::requested())
-        return interrupted();
 
+    stage = "forming the cases";
     ProgramLoadContext context;
     importer.extract(context);
     ImportReport report = buildReport(context, options.patterns, options.identifiers,
@@ -257,6 +209,7 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
     report.fileCount = fileCount;
     report.unmatchedFileCount = unmatchedCount;
 
+    stage = "checking the values";
     ValueWarnings valueWarnings(options.patterns);
     valueWarnings.setCases(report.values);
     bool const hasCases = importer.hasCases();
@@ -266,23 +219,24 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
         explanation->setRoot(options.root);
     }
     survey(importer, options.patterns, valueWarnings, explanation ? &*explanation : nullptr);
-    if (InterruptWatcher::requested())
-        return interrupted();
 
+    std::string error;
     if (auxUsable && writeResults) {
-        OutputFile out(options.output);
-        std::string error;
-        if (!out.open(error))
-            return fail(OutputNotWritable, "cannot write the output: " + error + ".");
-        writeReport(report, format, out.device());
-        if (InterruptWatcher::requested())
-            return interrupted(); // an existing output file is left as it was
-        if (!out.commit(error))
-            return fail(OutputNotWritable, "cannot write the output: " + error + ".");
+        stage = "writing the results";
+        if (!results.begin(error) || (writeReport(report, format, results.device()), !results.commit(error)))
+            return fail(OutputNotWritable,
+                        "cannot write the output: " + error + "; " + results.abandon() + ".");
     }
-    bool const jsonExplanation = format == OutputFormat::Json && !writeResults;
-    if (options.explain && !writeExplanation(*explanation, fileCount, jsonExplanation))
-        return fail(OutputNotWritable, "cannot write the explanation to standard output.");
+    if (options.explain) {
+        stage = "writing the explanation";
+        if (format == OutputFormat::Json && !writeResults)
+            explanation->writeJson(fileCount, explanationOutput.device());
+        else
+            explanation->write(fileCount, explanationOutput.device());
+        if (!explanationOutput.commit(error))
+            return fail(OutputNotWritable,
+                        "cannot write the explanation: " + error + "; " + explanationOutput.abandon() + ".");
+    }
     std::vector<ValueWarning> const warnings = valueWarnings.warnings();
     for (ValueWarning const& warning : warnings)
         say("warning: " + warning.message);
@@ -302,11 +256,120 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
             (warnings.empty() ? "" : counted(warnings.size(), "warning", "warnings") + ", ") + seconds +
             (unmatchedCount > 0 && !options.explain ? " (--explain tells why files are in no case)" : ""));
     }
+    return status;
+}
+
+// The status of a crawl that stopped with `error`, with its message said;
+// CrawlIncomplete when the results still go out.
+ExitStatus crawlProblem(std::string const& error, CrawlStop const& stop, std::size_t filesFound)
+{
+    if (stop.kind == CrawlStop::LimitPassed) {
+        say(error + " Nothing was written.");
+        return CrawlLimit;
+    }
+    if (stop.kind == CrawlStop::ResourcesExhausted) {
+        say("the crawl stopped at " + stop.path + ": " + stop.what + "; nothing was written.");
+        return ResourcesExhausted;
+    }
+    if (stop.kind == CrawlStop::None) {
+        // Not a folder's doing: the crawl itself failed.
+        bool const memory = error == std::bad_alloc().what();
+        say("the crawl stopped: " + (memory ? std::string("memory ran out") : error) +
+            "; nothing was written.");
+        return memory ? ResourcesExhausted : InternalError;
+    }
+    say(error + " The crawl stopped there; the results cover the " + counted(filesFound, "file", "files") +
+        " found before it.");
+    return CrawlIncomplete;
+}
+
+int run(ProgramOptions options, QElapsedTimer const& clock)
+{
+    if (!options.rootGiven()) {
+        options.root = sampleStudyPath();
+        if (options.patterns.empty())
+            options.patterns = sampleStudyPatterns();
+        if (options.identifiers.empty())
+            options.identifiers = sampleStudyIdentifiers();
+    }
+    bool const writeResults = !options.explain || !options.toStandardOutput();
+
+    // The outputs are opened first, so that no crawl is wasted on one that
+    // cannot be written, and so that a FIFO is waited for where Ctrl-C works.
+    InterruptWatcher interrupts;
+    OutputFile results(options.output, "the results");
+    OutputFile explanation("-", "the explanation");
+    std::string error;
+    if (writeResults && !results.open(error, &InterruptWatcher::requested)) {
+        if (error.empty())
+            return fail(Interrupted,
+                        "interrupted while waiting for a reader of the output; nothing was written.");
+        return fail(OutputNotWritable, "cannot write the output: " + error + ".");
+    }
+    if (options.explain && !explanation.open(error, &InterruptWatcher::requested))
+        return fail(OutputNotWritable, "cannot write the explanation: " + error + ".");
+
+    auto const filter = std::make_shared<CrawlFilter>(options.excludes, options.keepGoing);
+    WalkOptions walk;
+    walk.maxWaysPerFolder = options.maxWays;
+    boost::shared_ptr<FileInfoInterface const> const root = filteredRoot(options.root, filter, walk);
+    std::string message;
+    if (ExitStatus const status = rootProblem(*root, message))
+        return fail(status, message);
+
+    auto const stop = std::make_shared<CrawlStop>();
+    std::unique_ptr<FolderCrawler> crawler =
+        crawlTree(root, !options.quiet && isatty(STDERR_FILENO), interrupts, stop);
+    if (!crawler)
+        return fail(Interrupted, "interrupted; the crawl was stopped and nothing was written.");
+    ExitStatus status = Success;
+    if (!crawler->result().errorString.isNull()) {
+        std::string const error = crawler->result().errorString.toStdString();
+        if (error == FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING ||
+            error == FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING) {
+            // The root changed since it was checked.
+            ExitStatus const rootStatus = rootProblem(*LocalFileInfo::create(options.root), message);
+            return fail(rootStatus != Success ? rootStatus : RootNotReadable,
+                        rootStatus != Success ? message : error);
+        }
+        status = crawlProblem(error, *stop, crawler->result().files.size());
+        if (status != CrawlIncomplete)
+            return status;
+    }
+    std::vector<std::string> const skipped = filter->skippedFolders();
+    for (std::string const& folder : skipped)
+        say("warning: " + folder + " is not readable; skipped (--keep-going).");
+    if (status == Success && !skipped.empty())
+        status = SomeFoldersSkipped;
+    FolderCrawler::Result crawl = crawler->takeResult();
+    crawler.reset();
+
+    // The library's stages have no abort: they run on a thread of their own
+    // while this one answers Ctrl-C.
+    int finalStatus = Success;
+    try {
+        bool const finished = runInterruptibly(
+            [&] { finalStatus = finish(options, std::move(crawl), status, results, explanation, clock); });
+        if (!finished) {
+            say(std::string("interrupted while ") + stage.load() + "; " +
+                outcome(results, writeResults, explanation) + ".");
+            std::fflush(stderr);
+            _exit(Interrupted); // the stages still run; their objects are not taken apart
+        }
+    } catch (std::bad_alloc const&) {
+        return fail(ResourcesExhausted, std::string("memory ran out while ") + stage.load() + "; " +
+                                            outcome(results, writeResults, explanation) + ".");
+    } catch (std::exception const& failure) {
+        return fail(InternalError, std::string("unexpected error while ") + stage.load() + ": " +
+                                       failure.what() + "; " + outcome(results, writeResults, explanation) +
+                                       ".");
+    }
+
     // All is written. Taking a big crawl's millions of objects apart one by
     // one costs a tenth of a second per million files; the system frees the
     // memory at once.
     std::fflush(nullptr);
-    std::_Exit(status);
+    std::_Exit(finalStatus);
 }
 
 } // namespace
@@ -334,7 +397,10 @@ int runProgram(QStringList const& arguments)
     try {
         return run(std::move(options), clock);
     } catch (std::bad_alloc const&) {
-        return fail(InternalError, "out of memory.");
+        return fail(ResourcesExhausted, "memory ran out; nothing was written.");
+    } catch (std::system_error const& error) {
+        // Threads, descriptors and the like.
+        return fail(ResourcesExhausted, std::string(error.what()) + "; nothing was written.");
     } catch (std::exception const& error) {
         return fail(InternalError, std::string("unexpected error: ") + error.what());
     }

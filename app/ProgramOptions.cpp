@@ -39,8 +39,9 @@ Exit status:
   6    a folder below ROOT could not be read: the crawl stopped there, and
        the results cover the files found before it
   7    an --aux identifier is unusable (see --skip-unusable-aux)
-  8    the output file cannot be written, or is a file of the study (see
-       --overwrite-study-file)
+  8    the output file cannot be written (an existing one is left as it
+       was), or is a file of the study (see --overwrite-study-file)
+  9    memory or another resource of the machine ran out; nothing was written
   10   the crawl passed a limit (see --max-ways); nothing was written
   11   no file belongs to a case (the results are written all the same)
   12   results written; some folders could not be read and were skipped

@@ -6,7 +6,8 @@
 namespace cli {
 
 // `text` for one line of a terminal: control characters (newline, tab, ...)
-// become \n, \t or \xNN; all other bytes are kept.
+// become \n, \t or \xNN, C1 controls (U+0080..U+009F) \u00NN, and bytes
+// that are not UTF-8 U+FFFD; all other characters are kept.
 std::string printable(std::string const& text);
 
 // Columns `text` takes on a UTF-8 terminal: one per character (bytes that do

@@ -7,15 +7,15 @@
 #include <QEventLoop>
 #include <boost/make_shared.hpp>
 
+#include <system_error>
+
 namespace cli {
 
 std::unique_ptr<FolderCrawler> crawlTree(boost::shared_ptr<FileInfoInterface const> root, bool showProgress,
-                                         InterruptWatcher& interrupts)
+                                         InterruptWatcher& interrupts, std::shared_ptr<CrawlStop> const& stop)
 {
-    // The files are counted for a progress display; the crawler's result
-    // keeps the wrapped root, which tells the program how listings failed.
     auto files = std::make_shared<CountingFileInfo::Counter>(0);
-    root = boost::make_shared<CountingFileInfo const>(root, files);
+    root = boost::make_shared<CountingFileInfo const>(root, files, stop);
     std::unique_ptr<CrawlProgress> progress;
     if (showProgress)
         progress = std::make_unique<CrawlProgress>(files);
@@ -29,6 +29,9 @@ std::unique_ptr<FolderCrawler> crawlTree(boost::shared_ptr<FileInfoInterface con
                          &CrawlProgress::directoryEntered, Qt::QueuedConnection);
 
     crawler->start();
+    if (!crawler->isRunning() && !crawler->isFinished()) // Qt only warns when it cannot start a thread
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                "cannot start the crawl's thread");
     if (!InterruptWatcher::requested())
         loop.exec();
     if (progress)

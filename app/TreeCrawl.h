@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CountingFileInfo.h"
 #include "filecrawler/FolderCrawler.h"
 #include "host/FileInfoInterface.h"
 
@@ -17,8 +18,10 @@ class InterruptWatcher;
 // Ctrl-C, which aborts the crawl by destroying the crawler.
 //
 // Returns the finished crawler, whose result() holds the files, or null when
-// the crawl was interrupted.
+// the crawl was interrupted. What stopped a crawl that failed is in `stop`.
+// Throws std::system_error when the crawler's thread cannot be started.
 std::unique_ptr<FolderCrawler> crawlTree(boost::shared_ptr<FileInfoInterface const> root, bool showProgress,
-                                         InterruptWatcher& interrupts);
+                                         InterruptWatcher& interrupts,
+                                         std::shared_ptr<CrawlStop> const& stop);
 
 } // namespace cli

@@ -6,6 +6,7 @@
 #include "FakeFileTree.h"
 #include "FilteredFileInfo.h"
 #include "ImportReport.h"
+#include "OutputWriters.h"
 #include "ProgramOptions.h"
 #include "TextUtil.h"
 
@@ -13,6 +14,7 @@
 #include "filecrawler/CrawlerBasicImporterParser.h"
 #include "filecrawler/FolderCrawler.h"
 
+#include <QBuffer>
 #include <QString>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -194,7 +196,23 @@ TEST(ProgramOptions, PatternTypeSuffixesAndAuxTagsAreSplitAsDocumented)
 
 TEST(ReportText, ControlCharactersAreEscapedWidthsCountCharactersAndColumnsAreNumbered)
 {
-    EXPECT_EQ(cli::printable(std::string("a\nb\tc\x01\x7f\xc3\xa9", 9)), "a\\nb\\tc\\x01\\x7F\xc3\xa9");
+    std::string const replacement = "\xEF\xBF\xBD";
+    struct {
+        std::string text, shown;
+    } const terminalTexts[] = {
+        {std::string("a\nb\tc\x01\x7f\xc3\xa9", 9), "a\\nb\\tc\\x01\\x7F\xc3\xa9"},
+        {"CSI\xc2\x9b"
+         "2J \xc2\x80\xc2\x9f\xc2\xa0",
+         "CSI\\u009B2J \\u0080\\u009F\xc2\xa0"},                                     // C1 controls
+        {"caf\xe9 \xff", "caf" + replacement + " " + replacement},                   // Latin-1, not UTF-8
+        {"\xc3", replacement},                                                       // cut short
+        {"\xc0\xaf", replacement + replacement},                                     // overlong "/"
+        {"\xed\xa0\x80", replacement + replacement + replacement},                   // a surrogate
+        {"\xf4\x90\x80\x80", replacement + replacement + replacement + replacement}, // past U+10FFFF
+        {"\xf0\x9f\x98\x80 \xe2\x82\xac", "\xf0\x9f\x98\x80 \xe2\x82\xac"},          // kept as they are
+    };
+    for (auto const& c : terminalTexts)
+        EXPECT_EQ(cli::printable(c.text), c.shown) << c.text;
     EXPECT_EQ(cli::displayWidth("caf\xc3\xa9"), 4u);
     EXPECT_EQ(cli::lastColumns("/very/long/path", 8), ".../path");
     EXPECT_EQ(cli::lastColumns("/x/\xc3\xa9\xc3\xa9\xc3\xa9", 5), "...\xc3\xa9\xc3\xa9");
@@ -210,6 +228,17 @@ TEST(ReportText, ControlCharactersAreEscapedWidthsCountCharactersAndColumnsAreNu
     EXPECT_THAT(caseColumnNameList({MetadataPattern("a", MetadataPattern::String),
                                     MetadataPattern(std::string("a\0b", 3), MetadataPattern::String)}),
                 ElementsAre("a", "a(2)"));
+}
+
+TEST(ReportText, AOneColumnRowWithAnEmptyValueIsNotAnEmptyLine)
+{
+    cli::ImportReport report;
+    report.columns = {cli::ReportColumn{"v=", false}};
+    report.values = {{""}, {"x"}};
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    cli::writeReport(report, cli::OutputFormat::Csv, buffer);
+    EXPECT_EQ(buffer.data().toStdString(), "v=\n\"\"\nx\n");
 }
 
 } // namespace

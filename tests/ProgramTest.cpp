@@ -19,12 +19,20 @@
 #include <vtkTableReader.h>
 #include <vtkXMLTableReader.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
+#include <regex>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -223,6 +231,79 @@ TEST(ProgramOutput, AnExistingFileIsReplacedWholeOrNotAtAll)
     struct stat null {};
     ASSERT_EQ(stat("/dev/null", &null), 0);
     EXPECT_TRUE(S_ISCHR(null.st_mode));
+    // A replaced file keeps its mode, also a read-only one that root may replace.
+    if (geteuid() == 0) {
+        ASSERT_EQ(::chmod(output.toLocal8Bit().constData(), 0444), 0);
+        EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "csv", "-o", output}).status, 0);
+        struct stat replaced {};
+        ASSERT_EQ(stat(output.toLocal8Bit().constData(), &replaced), 0);
+        EXPECT_EQ(replaced.st_mode & 07777, 0444u);
+        EXPECT_EQ(contents(output), expected("sample.csv"));
+    }
+}
+
+// Names of the program's own descriptors are written to, never replaced: the
+// shell's >> appends.
+TEST(ProgramOutput, OwnDescriptorsAreWrittenToNotReplaced)
+{
+    DiskTree scratch;
+    std::string const log = scratch.path("log.txt");
+    for (char const* name : {"/dev/stdout", "/dev/fd/3", "/proc/self/fd/3"}) {
+        SCOPED_TRACE(name);
+        std::ofstream(log) << "first line\n";
+        struct stat before {};
+        ASSERT_EQ(stat(log.c_str(), &before), 0);
+        QProcess shell;
+        shell.setWorkingDirectory(EXAMPLES);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LOG", QString::fromStdString(log));
+        shell.setProcessEnvironment(environment);
+        shell.start("sh", QStringList{"-c", "exec \"$0\" \"$@\" 3>>\"$LOG\" >>\"$LOG\"", PROGRAM} + SAMPLE +
+                              QStringList{"-f", "csv", "-o", name});
+        ASSERT_TRUE(shell.waitForFinished(60000));
+        EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+        struct stat after {};
+        ASSERT_EQ(stat(log.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(contents(QString::fromStdString(log)), "first line\n" + expected("sample.csv"));
+    }
+}
+
+// Fills a small file system of its own (root only) so that no write succeeds.
+TEST(ProgramOutput, AFullDiskLeavesTheOldFileAsItWas)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    DiskTree scratch;
+    std::string const folder = scratch.path("full");
+    scratch.dir("full");
+    if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs: " << std::strerror(errno);
+    struct Unmount {
+        std::string folder;
+        ~Unmount() { umount2(folder.c_str(), MNT_DETACH); }
+    } const unmount{folder};
+    std::ofstream(folder + "/old.csv") << "old contents\n";
+    {
+        std::ofstream filler(folder + "/filler");
+        std::string const block(4096, 'x');
+        for (int i = 0; i < 64 && filler; ++i)
+            filler << block << std::flush;
+    }
+    for (char const* format : {"csv", "json", "vtk"}) {
+        SCOPED_TRACE(format);
+        Outcome const outcome =
+            runProgram(SAMPLE + QStringList{"-f", format, "-o", QString::fromStdString(folder + "/old.csv")});
+        EXPECT_EQ(outcome.status, 8);
+        EXPECT_EQ(outcome.err.toStdString(), "filecrawler: cannot write the output: \"" + folder +
+                                                 "/old.csv\": No space left on device; nothing was written, "
+                                                 "and \"" +
+                                                 folder + "/old.csv\" is as it was.\n");
+        EXPECT_EQ(contents(QString::fromStdString(folder + "/old.csv")), "old contents\n");
+        EXPECT_THAT(QDir(QString::fromStdString(folder))
+                        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                    ElementsAre("filler", "old.csv"));
+    }
 }
 
 // Unprivileged runs are made as the user "nobody", who may not read "b" nor
@@ -501,6 +582,66 @@ TEST(ProgramOutput, CaseFilesNoIdentifierSelectsAreListedAsUntagged)
     EXPECT_EQ(tagged["tags"].toArray(), (QJsonArray{"mesh", "core"}));
 }
 
+// Runs the program with its address space limited to `kilobytes`.
+Outcome runLimited(int kilobytes, QStringList const& arguments)
+{
+    QProcess shell;
+    shell.setWorkingDirectory(EXAMPLES);
+    shell.start("sh", QStringList{"-c", "ulimit -v " + QString::number(kilobytes) + " && exec \"$0\" \"$@\"",
+                                  PROGRAM} +
+                          arguments);
+    Outcome outcome;
+    if (!shell.waitForFinished(120000) || shell.exitStatus() != QProcess::NormalExit) {
+        shell.kill();
+        shell.waitForFinished();
+        return outcome;
+    }
+    outcome.status = shell.exitCode();
+    outcome.out = shell.readAllStandardOutput();
+    outcome.err = shell.readAllStandardError();
+    return outcome;
+}
+
+// Memory that runs out mid-crawl is no unreadable folder: status 9, and the
+// old output stays as it was. The limit is the least that the sample needs
+// (found by trying) and a little more; the tree needs far more: 40,000 paths
+// of some 3,900 bytes each.
+TEST(ProgramCrawl, RunningOutOfMemoryWritesNothing)
+{
+    int limit = 0;
+    for (int kilobytes = 64 << 10; kilobytes <= 1 << 20 && limit == 0; kilobytes += 16 << 10)
+        if (runLimited(kilobytes, SAMPLE + QStringList{"-f", "csv"}).status == 0)
+            limit = kilobytes + (48 << 10);
+    if (limit == 0)
+        GTEST_SKIP() << "the program does not run with its address space limited (a sanitizer?)";
+
+    DiskTree scratch(true);
+    std::string deep = "Re=1";
+    for (int level = 0; level < 15; ++level)
+        deep += "/" + std::string(240, 'a' + char(level));
+    scratch.dir(deep);
+    int const folder = ::open(scratch.path(deep).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    for (int i = 0; i < 40000; ++i) {
+        std::string const name = std::to_string(i) + std::string(100, 'f');
+        ::close(openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    }
+    ::close(folder);
+    DiskTree out;
+    QString const output = out.qpath("cases.csv");
+    std::ofstream(output.toStdString()) << "old contents\n";
+
+    Outcome const outcome =
+        runLimited(limit, {QString::fromStdString(scratch.root()), "-p", "Re=", "-q", "-o", output});
+    EXPECT_EQ(outcome.status, 9) << outcome.err.toStdString();
+    EXPECT_THAT(outcome.err.toStdString(), HasSubstr("memory ran out"));
+    EXPECT_THAT(outcome.err.toStdString(), HasSubstr("nothing was written"));
+    EXPECT_EQ(contents(output), "old contents\n");
+    EXPECT_THAT(QDir(QString::fromStdString(out.root()))
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                ElementsAre("cases.csv"));
+}
+
 bool catchesInterrupt(qint64 pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -510,26 +651,115 @@ bool catchesInterrupt(qint64 pid)
     return false;
 }
 
-TEST(ProgramInterrupt, CtrlCStopsTheCrawlAndExitsWith130)
+// Starts the program with `out` as its standard output and `err` as its
+// standard error.
+pid_t startProgram(QStringList const& arguments, int out, int err)
+{
+    std::vector<std::string> words{PROGRAM.toStdString()};
+    for (QString const& argument : arguments)
+        words.push_back(argument.toStdString());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, EXAMPLES.toLocal8Bit().constData());
+    pid_t pid = -1;
+    int const started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return started == 0 ? pid : -1;
+}
+
+// The exit status, or -1 when the program has not ended within a minute
+// (it is then killed).
+int exitStatus(pid_t pid)
+{
+    for (int i = 0; i < 6000; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// Ctrl-C is answered at every stage: during the crawl, while waiting for a
+// FIFO's reader, while blocked writing to a pipe nobody reads.
+TEST(ProgramInterrupt, CtrlCStopsEveryStageAndSaysWhatWasWritten)
 {
     DiskTree scratch(true);
     for (int i = 0; i < 200; ++i)
         for (int j = 0; j < 100; ++j)
-            scratch.dir("Re=" + std::to_string(i) + "/Mach=" + std::to_string(j));
+            scratch.dir("big/Re=" + std::to_string(i) + "/Mach=" + std::to_string(j));
+    for (int i = 0; i < 3000; ++i) // a table much larger than a pipe holds
+        scratch.file("many/Re=" + std::to_string(i) + "/f.dat");
+    scratch.fifo("unread.csv");
     QString const output = scratch.qpath("cases.csv");
-    QProcess process;
-    process.start(PROGRAM, {QString::fromStdString(scratch.root()), "-p", "Re=", "-o", output});
-    ASSERT_TRUE(process.waitForStarted());
-    qint64 const pid = process.processId();
-    while (!catchesInterrupt(pid) && process.state() == QProcess::Running)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ::kill(pid_t(pid), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 130);
-    EXPECT_EQ(process.readAllStandardError().toStdString(),
-              "filecrawler: interrupted; the crawl was stopped and nothing was written.\n");
+    int pipeEnds[2];
+    ASSERT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
+    int const capacity = fcntl(pipeEnds[0], F_GETPIPE_SZ);
+    struct {
+        char const* stage;
+        QStringList arguments;
+        std::string message; // a regular expression
+    } const cases[] = {
+        {"crawl",
+         {scratch.qpath("big"), "-p", "Re=", "-o", output},
+         "filecrawler: interrupted; the crawl was stopped and nothing was written\\.\n"},
+        {"FIFO", SAMPLE + QStringList{"-o", scratch.qpath("unread.csv")},
+         "filecrawler: interrupted while waiting for a reader of the output; nothing was written\\.\n"},
+        {"pipe",
+         {scratch.qpath("many"), "-p", "Re=", "-a", "f=*.dat", "-q"},
+         "filecrawler: interrupted while writing the results; standard output got the first ([0-9]+) bytes "
+         "of the "
+         "results( \\(and perhaps some more: a write was under way\\))?\\.\n"},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.stage);
+        std::string const errors = scratch.path(std::string(c.stage) + ".err");
+        int const err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        pid_t const pid = startProgram(c.arguments, pipeEnds[1], err);
+        ::close(err);
+        ASSERT_GT(pid, 0);
+        while (!catchesInterrupt(pid) && waitpid(pid, nullptr, WNOHANG) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (c.stage == std::string("pipe")) {
+            // Pipes fill a page at a time: a little short of full is blocked.
+            for (int queued = 0; queued < capacity - 4096;
+                 std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+                ASSERT_EQ(ioctl(pipeEnds[0], FIONREAD, &queued), 0);
+        } else if (c.stage == std::string("FIFO")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300)); // past the crawl of the sample
+        }
+        ::kill(pid, SIGINT);
+        EXPECT_EQ(exitStatus(pid), 130);
+        std::string const said = contents(QString::fromStdString(errors)).toStdString();
+        std::smatch match;
+        EXPECT_TRUE(std::regex_match(said, match, std::regex(c.message))) << said;
+        // What it says it wrote is what the pipe got.
+        std::size_t got = 0;
+        char buffer[65536];
+        int const flags = fcntl(pipeEnds[0], F_GETFL);
+        fcntl(pipeEnds[0], F_SETFL, flags | O_NONBLOCK);
+        for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+            got += std::size_t(n);
+        fcntl(pipeEnds[0], F_SETFL, flags);
+        if (match.size() > 2 && match[1].matched)
+            EXPECT_EQ(got, match[2].matched ? got : std::stoul(match[1].str()));
+        else
+            EXPECT_EQ(got, 0u);
+    }
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
     EXPECT_FALSE(QFile::exists(output));
+    struct stat fifo {};
+    ASSERT_EQ(stat(scratch.path("unread.csv").c_str(), &fifo), 0);
+    EXPECT_TRUE(S_ISFIFO(fifo.st_mode));
 }
 
 TEST(ProgramHelp, ListsEveryOptionAndTheExitStatuses)
