@@ -1,5 +1,6 @@
 #include "filecrawler/AuxFileIdentifierValidator.h"
 
+#include "filecrawler/PathOrder.h"
 #include "filecrawler/SyntaxNameFilter.h"
 #include "filecrawler/SyntaxNameSelection.h"
 #include "host/ExceptionBase.h"
@@ -246,8 +247,9 @@ struct AuxFileIdentifierValidator::Impl {
         for (std::size_t i = 0; i < candidates.size(); ++i)
             if (representative(i) == i)
                 owners.emplace_back(candidates[i].owner_hash_value(), i);
-        if (!std::is_sorted(owners.begin(), owners.end()))
-            std::sort(owners.begin(), owners.end());
+        // Entries made one after another usually lie in ascending order.
+        pathorder::stableSortAlmostSorted(owners,
+                                          [](auto const& a, auto const& b) { return a.first < b.first; });
         auto const sameHash = [](auto const& a, auto const& b) { return a.first == b.first; };
         if (std::adjacent_find(owners.begin(), owners.end(), sameHash) == owners.end())
             return;
@@ -255,8 +257,9 @@ struct AuxFileIdentifierValidator::Impl {
         for (auto run = owners.begin(); run != owners.end();) {
             auto const end =
                 std::find_if(run, owners.end(), [&](auto const& o) { return o.first != run->first; });
-            // Within a run of equal hashes, positions ascend: each takes the
-            // slot of the first one before it with the same owner.
+            // Within a run of equal hashes positions ascend (the sort is
+            // stable): each takes the slot of the first one before it with
+            // the same owner.
             for (auto at = run; at != end; ++at) {
                 auto first = run;
                 while (!candidates[first->second].owner_equals(candidates[at->second]))
