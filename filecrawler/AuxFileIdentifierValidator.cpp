@@ -1,5 +1,6 @@
 #include "filecrawler/AuxFileIdentifierValidator.h"
 
+#include "filecrawler/PathOrder.h"
 #include "filecrawler/SyntaxNameFilter.h"
 #include "filecrawler/SyntaxNameSelection.h"
 #include "host/ExceptionBase.h"
@@ -16,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 // Paths cross into Qt as Latin-1 (up to a NUL, as Qt's 8-bit conversion
 // reads them), so any byte string comes back unchanged and two paths are one
@@ -233,28 +235,39 @@ struct AuxFileIdentifierValidator::Impl {
     }
 
     // A candidate is claimed once, however many names or pointers lead to
-    // it: the claim of all positions holding one object is kept at the first
-    // of them. Candidates are told apart by the object pointed to. For
-    // entries made one by one with make_shared that is the same as telling
-    // them apart by owner, and it keeps apart entries that share one
-    // allocation (and so one owner). Objects are nearly always distinct,
-    // which a sorted list of their addresses shows without a table.
+    // it: the claim of all positions whose pointers share one owner is kept
+    // at the first of them. Candidates are told apart by owner, as an
+    // ordered set of shared pointers tells them apart; entries made one by
+    // one have owners of their own. Owners are nearly always distinct, which
+    // a sorted list of their hashes shows without a table.
     void findClaimSlots()
     {
-        std::vector<AuxFileInfoInterface const*> objects;
-        objects.reserve(candidates.size());
+        std::vector<std::pair<std::size_t, std::size_t>> owners; // hash, position
+        owners.reserve(candidates.size());
         for (std::size_t i = 0; i < candidates.size(); ++i)
             if (representative(i) == i)
-                objects.push_back(candidates[i].get());
-        if (!std::is_sorted(objects.begin(), objects.end()))
-            std::sort(objects.begin(), objects.end());
-        if (std::adjacent_find(objects.begin(), objects.end()) == objects.end())
+                owners.emplace_back(candidates[i].owner_hash_value(), i);
+        // Entries made one after another usually lie in ascending order.
+        pathorder::stableSortAlmostSorted(owners,
+                                          [](auto const& a, auto const& b) { return a.first < b.first; });
+        auto const sameHash = [](auto const& a, auto const& b) { return a.first == b.first; };
+        if (std::adjacent_find(owners.begin(), owners.end(), sameHash) == owners.end())
             return;
-        std::unordered_map<AuxFileInfoInterface const*, std::size_t> firstByObject;
         claimSlots.resize(candidates.size());
-        for (std::size_t i = 0; i < candidates.size(); ++i)
-            if (representative(i) == i)
-                claimSlots[i] = firstByObject.emplace(candidates[i].get(), i).first->second;
+        for (auto run = owners.begin(); run != owners.end();) {
+            auto const end =
+                std::find_if(run, owners.end(), [&](auto const& o) { return o.first != run->first; });
+            // Within a run of equal hashes positions ascend (the sort is
+            // stable): each takes the slot of the first one before it with
+            // the same owner.
+            for (auto at = run; at != end; ++at) {
+                auto first = run;
+                while (!candidates[first->second].owner_equals(candidates[at->second]))
+                    ++first;
+                claimSlots[at->second] = first->second;
+            }
+            run = end;
+        }
     }
 
     std::size_t claimSlot(std::size_t candidate) const
@@ -278,7 +291,7 @@ struct AuxFileIdentifierValidator::Impl {
     IdentifierProviderInterface const& provider;
     std::vector<Candidate> candidates;
     std::vector<std::size_t> representatives; // by position; empty when every name is distinct
-    std::vector<std::size_t> claimSlots;      // by representative; empty when every object is distinct
+    std::vector<std::size_t> claimSlots;      // by representative; empty when every owner is distinct
     boost::shared_ptr<TagValidator> tagValidator;
     boost::shared_ptr<CachingSyntaxNameFilter> syntaxNameFilter;
 };
@@ -316,42 +329,46 @@ boost::shared_ptr<AuxFileCollectionInterface> AuxFileIdentifierValidator::auxFil
 {
     NameStore const& names = *impl_->syntaxNameFilter->names();
     auto const collection = boost::make_shared<AuxFileCollection>(impl_->syntaxNameFilter->names());
-    std::vector<AuxFileIdentifier> usable;
-    for (AuxFileIdentifier const& identifier : impl_->provider.identifiers())
-        if (impl_->isUsable(identifier))
-            usable.push_back(identifier);
+    std::vector<AuxFileIdentifier> const identifiers = impl_->provider.identifiers();
 
-    // Each selected name leads to its candidate, which is filed under the
-    // first usable identifier that selects it. The names are gone over once
-    // for a few identifiers at a time; the filing goes identifier by
-    // identifier, each one's names in list order.
+    // Identifier by identifier: judged, then its selected names filed in
+    // list order, each leading to its candidate, which goes under the first
+    // usable identifier that selects it. Which names a syntax name selects
+    // is worked out (without calling the host) for up to eight identifiers
+    // at a time, in one pass over the names.
     std::vector<bool> claimed(impl_->candidates.size(), false);
-    for (std::size_t first = 0; first < usable.size(); first += syntaxname::maxSelectionBits) {
-        std::size_t const last = std::min(usable.size(), first + syntaxname::maxSelectionBits);
-        std::vector<std::string> syntaxNames;
-        for (std::size_t k = first; k < last; ++k)
-            syntaxNames.push_back(usable[k].syntaxName);
-        std::vector<std::uint8_t> const bits = syntaxname::selectionBits(names, syntaxNames);
-        for (std::size_t k = first; k < last; ++k) {
-            std::uint8_t const bit = std::uint8_t(1u << (k - first));
-            std::string const& tag = usable[k].tag;
-            NameStore::Reader reader(names);
-            for (std::size_t position = 0; position < bits.size(); ++position) {
-                if ((bits[position] & bit) == 0)
-                    continue;
-                std::size_t const candidate = impl_->representative(position);
-                std::size_t const slot = impl_->claimSlot(candidate);
-                if (claimed[slot])
-                    continue;
-                claimed[slot] = true;
-                AuxFileInfoInterface const& file = *impl_->candidates[candidate];
-                std::size_t const caseIndex = file.caseIndex();
-                std::string path = file.filePath();
-                if (path == reader.at(position))
-                    collection->addName(caseIndex, tag, position);
-                else
-                    collection->add(caseIndex, tag, std::move(path));
-            }
+    std::vector<std::uint8_t> bits;
+    std::size_t batchFirst = 0;
+    std::size_t batchEnd = 0;
+    for (std::size_t k = 0; k < identifiers.size(); ++k) {
+        if (!impl_->isUsable(identifiers[k]))
+            continue;
+        if (k >= batchEnd) {
+            batchFirst = k;
+            batchEnd = std::min(identifiers.size(), k + syntaxname::maxSelectionBits);
+            std::vector<std::string> syntaxNames;
+            for (std::size_t j = batchFirst; j < batchEnd; ++j)
+                syntaxNames.push_back(identifiers[j].syntaxName);
+            bits = syntaxname::selectionBits(names, syntaxNames);
+        }
+        std::uint8_t const bit = std::uint8_t(1u << (k - batchFirst));
+        std::string const& tag = identifiers[k].tag;
+        NameStore::Reader reader(names);
+        for (std::size_t position = 0; position < bits.size(); ++position) {
+            if ((bits[position] & bit) == 0)
+                continue;
+            std::size_t const candidate = impl_->representative(position);
+            std::size_t const slot = impl_->claimSlot(candidate);
+            if (claimed[slot])
+                continue;
+            claimed[slot] = true;
+            AuxFileInfoInterface const& file = *impl_->candidates[candidate];
+            std::size_t const caseIndex = file.caseIndex();
+            std::string path = file.filePath();
+            if (path == reader.at(position))
+                collection->addName(caseIndex, tag, position);
+            else
+                collection->add(caseIndex, tag, std::move(path));
         }
     }
     collection->finish();

@@ -24,7 +24,8 @@ struct AuxFileIdentifier {
 // An identifier is usable when the tag validator accepts its tag and its
 // syntax name selects at least one candidate path. The first usable
 // identifier, in the provider's order, that selects a candidate decides its
-// tag; a candidate object is filed at most once. Candidates with the same
+// tag; a candidate is filed at most once (candidates are told apart by
+// owner, as std::set<boost::shared_ptr<...>> does). Candidates with the same
 // path are one name, standing for the last of them.
 //
 // Paths are matched as Latin-1 up to a NUL, so any byte string is filed

@@ -4,13 +4,17 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include <list>
 #include <memory>
 #include <string>
 
 // Keeps one entry per distinct crawled path and, when a pattern list is
 // applied, groups the paths that match it into cases: one case per distinct
 // tuple of value texts, numbered in ascending byte order of the paths.
+//
+// appendRawFilePath() makes the path's entry at once (the host's auxFileType
+// is asked then, once per appended path); if that throws, the parser is left
+// as it was. Each entry is an object of its own, made by boost::make_shared:
+// an entry handed out keeps only itself alive. No call starts a thread.
 class CrawlerBasicImporterParser : public virtual CrawlerImporterParserInterface {
 public:
     CrawlerBasicImporterParser();
@@ -28,13 +32,6 @@ public:
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> crawlerFilePathList() const override;
 
 private:
-    friend class MetadataFileCrawler;
-
-    // Appends every path of `paths`, in order, as appendRawFilePath() does,
-    // but refers to the strings instead of copying them: `owner` keeps them
-    // alive and unchanged (the importer passes its stored crawl result).
-    void appendRawFilePathList(std::list<std::string> const& paths, boost::shared_ptr<void const> owner);
-
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -17,13 +18,12 @@ public:
         std::vector<std::string> values;
     };
 
-    State(boost::shared_ptr<void const> owner, PatternList records, PatternList values)
-        : pathOwner(std::move(owner)), recordPatterns(std::move(records)), valuePatterns(std::move(values))
+    State(PatternList records, PatternList values)
+        : recordPatterns(std::move(records)), valuePatterns(std::move(values))
     {
     }
 
     std::atomic<std::size_t> references{0};
-    boost::shared_ptr<void const> const pathOwner;
     PatternList const recordPatterns; // the records are those read with these; none if null
     PatternList const valuePatterns;  // the values are those read with these; none if null
     std::unique_ptr<Literal> literal; // instead, in a state of one entry's own
@@ -38,11 +38,6 @@ void intrusive_ptr_release(CrawlerFilePath::State* state)
 {
     if (state->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
         delete state;
-}
-
-CrawlerFilePath::StatePtr CrawlerFilePath::initialState(boost::shared_ptr<void const> owner)
-{
-    return StatePtr(new State(std::move(owner), nullptr, nullptr));
 }
 
 // One way out of a state: matched with a pattern list (or cleared, without
@@ -69,24 +64,36 @@ CrawlerFilePath::StatePtr CrawlerFilePath::Transitions::next(StatePtr const& fro
         steps_.erase(steps_.begin());
     // Matched: records and values read with `patterns`. Not matched: records
     // read with them, values as they were. Cleared: no records.
-    StatePtr to(new State(from->pathOwner, patterns, matched ? patterns : from->valuePatterns));
+    StatePtr to(new State(patterns, matched ? patterns : from ? from->valuePatterns : nullptr));
     steps_.push_back(Step{from, patterns, matched, to});
     return to;
 }
 
 CrawlerFilePath::CrawlerFilePath(std::string const& path)
-    : CrawlerFilePath(path, initialState(boost::make_shared<std::string const>(path)))
+    : caseIndex_(0), type_(Unknown), infoCount_(0), identified_(false), shortLength_(LONG_PATH)
 {
-    path_ = static_cast<std::string const*>(state_->pathOwner.get());
+    if (path.size() <= IN_PLACE) {
+        std::memcpy(path_.inPlace, path.data(), path.size());
+        shortLength_ = static_cast<std::uint8_t>(path.size());
+    } else {
+        path_.outside.data = new char[path.size()];
+        std::memcpy(path_.outside.data, path.data(), path.size());
+        path_.outside.size = path.size();
+    }
+    try {
+        type_ = auxFileType(path);
+    } catch (...) {
+        if (shortLength_ == LONG_PATH)
+            delete[] path_.outside.data;
+        throw;
+    }
 }
 
-CrawlerFilePath::CrawlerFilePath(std::string const& path, StatePtr initial)
-    : path_(&path), state_(std::move(initial)), caseIndex_(0), type_(auxFileType(path)), infoCount_(0),
-      identified_(false)
+CrawlerFilePath::~CrawlerFilePath()
 {
+    if (shortLength_ == LONG_PATH)
+        delete[] path_.outside.data;
 }
-
-CrawlerFilePath::~CrawlerFilePath() = default;
 
 bool CrawlerFilePath::readValues(std::string_view path, std::vector<MetadataPattern> const& patterns,
                                  Scratch& scratch)
@@ -114,6 +121,8 @@ bool CrawlerFilePath::readValues(std::string_view path, std::vector<MetadataPatt
 
 std::vector<std::string> CrawlerFilePath::metadataSValueList() const
 {
+    if (!state_)
+        return {};
     if (state_->literal)
         return state_->literal->values;
     std::vector<std::string> values;
@@ -130,7 +139,7 @@ std::vector<std::string> CrawlerFilePath::metadataSValueList() const
 
 std::string CrawlerFilePath::filePath() const
 {
-    return *path_;
+    return std::string(pathText());
 }
 
 bool CrawlerFilePath::isIdentified() const
@@ -167,6 +176,8 @@ void CrawlerFilePath::clearMetadataInfoList()
 void CrawlerFilePath::clearMetadataInfoList(Transitions& transitions)
 {
     infoCount_ = 0;
+    if (!state_)
+        return;
     if (state_->literal)
         state_->literal->infos.clear();
     else if (state_->recordPatterns)
@@ -202,6 +213,8 @@ void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos,
 
 std::vector<MetadataInfo> CrawlerFilePath::metadataInfoList() const
 {
+    if (!state_)
+        return {};
     if (state_->literal)
         return state_->literal->infos;
     std::vector<MetadataInfo> infos;
@@ -213,26 +226,13 @@ std::vector<MetadataInfo> CrawlerFilePath::metadataInfoList() const
 bool CrawlerFilePath::rematchMetadataPatterns(PatternList const& patterns, Scratch& scratch,
                                               Transitions& transitions)
 {
-    if (state_->literal || patterns->empty() || patterns->size() > UINT16_MAX) {
+    if ((state_ && state_->literal) || patterns->empty() || patterns->size() > UINT16_MAX) {
         clearMetadataInfoList(transitions);
         return matchMetadataPatterns(patterns, scratch, transitions);
     }
     // Cleared, the records go; matched, they are read with `patterns` anew.
     infoCount_ = 0;
     return matchMetadataPatterns(patterns, scratch, transitions);
-}
-
-bool CrawlerFilePath::rematchesInSteps(PatternList const& patterns) const
-{
-    return !state_->literal && !patterns->empty() && patterns->size() <= UINT16_MAX;
-}
-
-void CrawlerFilePath::settleRematch(PatternList const& patterns, bool matched, std::size_t recordCount,
-                                    Transitions& transitions)
-{
-    identified_ = matched;
-    state_ = transitions.next(state_, patterns, matched);
-    infoCount_ = static_cast<std::uint16_t>(recordCount);
 }
 
 // Records already held are kept when an entry is matched again, and the new
@@ -242,7 +242,7 @@ void CrawlerFilePath::becomeLiteral()
     auto literal = std::make_unique<State::Literal>();
     literal->infos = metadataInfoList();
     literal->values = metadataSValueList();
-    StatePtr own(new State(state_->pathOwner, nullptr, nullptr));
+    StatePtr own(new State(nullptr, nullptr));
     own->literal = std::move(literal);
     state_ = std::move(own);
     infoCount_ = 0;
@@ -265,12 +265,12 @@ bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch
     if (patterns->empty())
         return false;
 
-    if (!state_->literal && (infoCount_ != 0 || patterns->size() > UINT16_MAX))
+    if (!(state_ && state_->literal) && (infoCount_ != 0 || patterns->size() > UINT16_MAX))
         becomeLiteral();
 
     bool const matched = readValues(pathText(), *patterns, scratch);
     identified_ = matched;
-    if (State::Literal* const literal = state_->literal.get()) {
+    if (State::Literal* const literal = state_ ? state_->literal.get() : nullptr) {
         appendRecords(literal->infos, scratch.spans);
         if (matched) {
             literal->values.clear();

@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +17,14 @@
 // root, its host file type, and what the last matching against a metadata
 // pattern list found in it. Internal to the library.
 //
-// A study has millions of these, so an entry does not keep its records: it
-// keeps the pattern list they were read with and reads them again from its
-// path when asked (matching is a pure function of the path and the list, so
-// the records are the same), and it refers to its path, kept by an owner,
-// rather than copying it. The owner and the pattern lists are held in a
-// State that the entries matched together share.
+// Each entry is an object of its own (the parser makes it with
+// boost::make_shared) that keeps nothing alive but itself and the pattern
+// lists it was matched with. A study has millions of them, so an entry holds
+// its path in place when it is short enough (one allocation per entry), and
+// does not keep its records: it keeps the pattern list they were read with
+// and reads them again from its path when asked (matching is a pure function
+// of the path and the list, so the records are the same). The pattern lists
+// are held in a State that the entries matched together share.
 class CrawlerFilePath : public virtual AuxFileInfoInterface {
 public:
     using PatternList = boost::shared_ptr<std::vector<MetadataPattern> const>;
@@ -40,13 +41,11 @@ public:
         std::vector<ValueSpan> spans;
     };
 
-    // What entries share: the owner of their paths, and the pattern lists
-    // their records and values were read with. An entry matched twice
-    // without clearing its records keeps them literally, in a State of its own.
+    // The pattern lists an entry's records and values were read with. An
+    // entry matched twice without clearing its records keeps them literally,
+    // in a State of its own. A null state: no records, no values.
     class State;
     using StatePtr = boost::intrusive_ptr<State>;
-    // The state of new entries whose paths `owner` keeps alive and unchanged.
-    static StatePtr initialState(boost::shared_ptr<void const> owner);
 
     // The states one round of matching moves entries to, so that entries
     // that go from one state the same way share the next one.
@@ -64,10 +63,8 @@ public:
         std::vector<Step> steps_; // the latest last
     };
 
+    // Stores the path and asks the host for its type (auxFileType), once.
     explicit CrawlerFilePath(std::string const& path);
-    // Refers to `path` instead of copying it: `initial`'s owner keeps it
-    // (the parser passes the importer's stored crawl result).
-    CrawlerFilePath(std::string const& path, StatePtr initial);
     ~CrawlerFilePath() override;
 
     CrawlerFilePath(CrawlerFilePath const&) = delete;
@@ -95,18 +92,15 @@ public:
     void clearMetadataInfoList(Transitions& transitions);
     // clearMetadataInfoList() then matchMetadataPatterns(), in one step.
     bool rematchMetadataPatterns(PatternList const& patterns, Scratch& scratch, Transitions& transitions);
-    // Whether rematchMetadataPatterns() can be done in two steps: the values
-    // read with readValues(), on any thread, then settleRematch().
-    bool rematchesInSteps(PatternList const& patterns) const;
-    // The rest of rematchMetadataPatterns(), once readValues() has given
-    // `matched` and `recordCount` spans.
-    void settleRematch(PatternList const& patterns, bool matched, std::size_t recordCount,
-                       Transitions& transitions);
     // Marks the entry as belonging to no case.
     void clearIdentification();
     std::vector<MetadataInfo> metadataInfoList() const;
 
-    std::string const& pathText() const { return *path_; }
+    std::string_view pathText() const
+    {
+        return shortLength_ != LONG_PATH ? std::string_view(path_.inPlace, shortLength_)
+                                         : std::string_view(path_.outside.data, path_.outside.size);
+    }
 
     // Reads the values of `patterns` from `path`: appends a span per pattern
     // until one is missing or has no value there; true when all were read.
@@ -118,12 +112,27 @@ private:
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<MetadataPattern> const& patterns) const;
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<ValueSpan> const& spans) const;
 
-    std::string const* path_;
-    StatePtr state_; // never null
+    // Paths of up to this many bytes are kept in the entry itself. With the
+    // shared pointer's count beside it, an entry then takes one block of 160
+    // bytes; a study's paths (Re=100/Mach=0.5/model=kEpsilon/solution_0001.vtu)
+    // nearly all fit.
+    static constexpr std::size_t IN_PLACE = 88;
+    static constexpr std::uint8_t LONG_PATH = 0xff;
+    static_assert(IN_PLACE < LONG_PATH, "a short length must not look like a long path");
+
+    StatePtr state_;
     std::size_t caseIndex_;
     Type type_;
     std::uint16_t infoCount_; // number of records read with the state's record patterns
     bool identified_;
+    std::uint8_t shortLength_; // the path's length when in place, else LONG_PATH
+    union {
+        char inPlace[IN_PLACE];
+        struct {
+            char* data;
+            std::size_t size;
+        } outside;
+    } path_;
 };
 
 void intrusive_ptr_add_ref(CrawlerFilePath::State* state);

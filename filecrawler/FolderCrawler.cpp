@@ -38,7 +38,7 @@ std::string joined(std::string const& relativePath, std::string const& name)
 } // namespace
 
 FolderCrawler::FolderCrawler(boost::shared_ptr<FileInfoInterface const> root)
-    : QThread(nullptr), abortRequested_(false), resultWritten_(false)
+    : QThread(nullptr), abortRequested_(false), running_(false), resultWritten_(false)
 {
     result_.folder = std::move(root);
 }
@@ -73,6 +73,13 @@ void FolderCrawler::abort()
 
 void FolderCrawler::run()
 {
+    // One walk at a time writes the result; another run() leaves it alone.
+    if (running_.exchange(true, std::memory_order_acquire))
+        return;
+    struct Running {
+        std::atomic<bool>& flag;
+        ~Running() { flag.store(false, std::memory_order_release); }
+    } const running{running_};
     result_.files.clear();
     try {
         // A null root has nothing to walk: report it as missing rather than crash the thread.

@@ -14,10 +14,20 @@
 // all files below the root, depth-first in the order the entries are listed.
 //
 // Connect to processingDirectory(), start() the thread, and read result() once
-// it has finished. Errors never leave the thread: they end the walk and are
-// stored in Result::errorString; a null root is reported as a missing
-// directory. Destroying a running crawler aborts the walk and waits for the
-// thread.
+// it has finished. Destroying a running crawler aborts the walk and waits for
+// the thread.
+//
+// Errors never leave the thread: they end the walk and their message is
+// stored in Result::errorString. That holds for every std::exception, not
+// only for the host's norvale::ExceptionBase: a crawl must never end the host
+// through std::terminate (out of memory, say). A null root is reported as a
+// missing directory.
+//
+// While a crawl runs, the owner may call only the QThread operations that
+// watch or wait for the thread (isRunning(), isFinished(), wait()) and
+// destroy the crawler. result() and takeResult() are for after the thread
+// has finished. A second run() while one is running (called directly, on any
+// thread) returns at once and touches nothing.
 class FolderCrawler : public QThread {
     Q_OBJECT
 
@@ -59,6 +69,7 @@ private:
 
     Result result_;
     std::atomic<bool> abortRequested_;
+    std::atomic<bool> running_; // a run() is under way
     // Raised (release) when run() has written the result, read (acquire)
     // before the owner touches it: QThread::wait() orders the two threads
     // already, but through Qt's own mutex, which thread checkers cannot see.

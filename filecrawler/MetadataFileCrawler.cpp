@@ -1,7 +1,6 @@
 #include "filecrawler/MetadataFileCrawler.h"
 
 #include "filecrawler/CaseMetadataTable.h"
-#include "filecrawler/CrawlerBasicImporterParser.h"
 #include "host/ExceptionBase.h"
 
 #include <boost/make_shared.hpp>
@@ -9,18 +8,18 @@
 #include <vtkTable.h>
 
 #include <algorithm>
-#include <typeinfo>
 #include <utility>
 
 struct MetadataFileCrawler::Impl {
     boost::shared_ptr<CrawlerImporterParserInterface> parser;
     std::vector<MetadataPattern> metadataPatternList;
     boost::shared_ptr<AuxFileCollectionInterface> auxFilesToLoad;
-    // Shared with the parser's entries, which refer to its paths.
-    boost::shared_ptr<FolderCrawler::Result const> crawlResult = boost::make_shared<FolderCrawler::Result>();
+    // The last accepted crawl result. It stays one object for the importer's
+    // life: files() hands out a reference to its list.
+    FolderCrawler::Result crawlResult;
 
-    // Stores an accepted crawl result and hands its paths to the parser.
-    void accept(boost::shared_ptr<FolderCrawler::Result const> result);
+    // Hands the stored result's paths to the parser.
+    void handOverPaths();
 };
 
 namespace {
@@ -34,8 +33,7 @@ void checkCrawledFolder(boost::shared_ptr<FileInfoInterface const> const& crawle
     if (!folder.exists())
         throw norvale::ExceptionBase("The specified folder: " + folder.path() + " does not exist.", false);
     if (!folder.isDirectory())
-        throw norvale::ExceptionBase("The specified path: " + folder.path() + " must be a directory.",
-                                     false);
+        throw norvale::ExceptionBase("The specified path: " + folder.path() + " must be a directory.", false);
     if (!folder.isReadable())
         throw norvale::ExceptionBase("The specified path: " + folder.path() + " is not readable.", false);
 }
@@ -53,27 +51,27 @@ MetadataFileCrawler::~MetadataFileCrawler() = default;
 void MetadataFileCrawler::setCrawlResult(FolderCrawler::Result const& result)
 {
     checkCrawledFolder(result.folder);
-    impl_->accept(boost::make_shared<FolderCrawler::Result const>(result));
+    // Copied aside first, so that a failing copy leaves the stored result as
+    // it was; swapped in, so that the stored list stays the same object.
+    std::list<std::string> files(result.files);
+    impl_->crawlResult.files.swap(files);
+    impl_->crawlResult.folder = result.folder;
+    impl_->crawlResult.errorString = result.errorString;
+    impl_->handOverPaths();
 }
 
 void MetadataFileCrawler::setCrawlResult(FolderCrawler::Result&& result)
 {
     checkCrawledFolder(result.folder);
-    impl_->accept(boost::make_shared<FolderCrawler::Result const>(std::move(result)));
+    impl_->crawlResult.files = std::move(result.files);
+    impl_->crawlResult.folder = std::move(result.folder);
+    impl_->crawlResult.errorString = std::move(result.errorString);
+    impl_->handOverPaths();
 }
 
-void MetadataFileCrawler::Impl::accept(boost::shared_ptr<FolderCrawler::Result const> result)
+void MetadataFileCrawler::Impl::handOverPaths()
 {
-    crawlResult = std::move(result);
-    // The library's own parser (not a class derived from it, which may
-    // append differently) refers to the stored paths instead of copying them:
-    // a crawl has millions.
-    CrawlerImporterParserInterface& base = *parser;
-    if (typeid(base) == typeid(CrawlerBasicImporterParser)) {
-        dynamic_cast<CrawlerBasicImporterParser&>(base).appendRawFilePathList(crawlResult->files, crawlResult);
-        return;
-    }
-    for (std::string const& path : crawlResult->files)
+    for (std::string const& path : crawlResult.files)
         parser->appendRawFilePath(path);
 }
 
@@ -106,12 +104,12 @@ void MetadataFileCrawler::setAuxFilesToLoad(boost::shared_ptr<AuxFileCollectionI
 
 boost::shared_ptr<FileInfoInterface const> MetadataFileCrawler::folder() const
 {
-    return impl_->crawlResult->folder;
+    return impl_->crawlResult.folder;
 }
 
 std::list<std::string> const& MetadataFileCrawler::files() const
 {
-    return impl_->crawlResult->files;
+    return impl_->crawlResult.files;
 }
 
 std::vector<MetadataInfo> MetadataFileCrawler::metadataInfoList(std::string const& path) const
@@ -121,7 +119,7 @@ std::vector<MetadataInfo> MetadataFileCrawler::metadataInfoList(std::string cons
 
 void MetadataFileCrawler::extract(ImportLoadContextInterface& context)
 {
-    if (!impl_->crawlResult->folder)
+    if (!impl_->crawlResult.folder)
         throw norvale::ExceptionBase("Folder name not specified.", false);
 
     auto const table = vtkSmartPointer<vtkTable>::New();

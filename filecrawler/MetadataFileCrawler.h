@@ -44,6 +44,8 @@ public:
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> identifiedAuxFiles() const;
     void setAuxFilesToLoad(boost::shared_ptr<AuxFileCollectionInterface> auxFiles);
     boost::shared_ptr<FileInfoInterface const> folder() const;
+    // The stored result's list: one object for the importer's life, which
+    // shows the latest accepted result.
     std::list<std::string> const& files() const;
 
     std::vector<MetadataInfo> metadataInfoList(std::string const& path) const override;

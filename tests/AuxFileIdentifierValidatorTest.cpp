@@ -169,6 +169,56 @@ TEST(AuxFileIdentifierValidator, FilesEachCandidateOnceUnderTheFirstUsableIdenti
                             "1 data c1/mesh.dat", "1 text c1/b.txt"));
 }
 
+// A host's file and tag validator, writing each call into one log.
+struct HostLog {
+    class File : public AuxFileInfoInterface {
+    public:
+        File(std::string path, std::vector<std::string>& log) : path_(std::move(path)), log_(log) {}
+        std::string filePath() const override
+        {
+            log_.push_back("path " + path_);
+            return path_;
+        }
+        bool isIdentified() const override { return true; }
+        void setCaseIndex(std::size_t) override {}
+        std::size_t caseIndex() const override { return 0; }
+        std::string description() const override { return {}; }
+        Type type() const override { return Unknown; }
+
+    private:
+        std::string path_;
+        std::vector<std::string>& log_;
+    };
+    class Tags : public TagValidator {
+    public:
+        explicit Tags(std::vector<std::string>& log) : log_(log) {}
+        norvale::ValidationResult validate(std::string const& tag) const override
+        {
+            log_.push_back("tag " + tag);
+            return TagValidator::validate(tag);
+        }
+
+    private:
+        std::vector<std::string>& log_;
+    };
+    std::vector<std::string> calls;
+};
+
+TEST(AuxFileIdentifierValidator, FilingJudgesOneIdentifierThenFilesItsFiles)
+{
+    HostLog host;
+    Provider provider;
+    provider.list = {{"*.txt", "text"}, {"*.dat", "bad tag!"}, {"*.vtu", "none"}, {"*.dat", "data"}};
+    AuxFileIdentifierValidator validator(provider,
+                                         {boost::make_shared<HostLog::File>("b.dat", host.calls),
+                                          boost::make_shared<HostLog::File>("a.txt", host.calls)},
+                                         boost::make_shared<HostLog::Tags>(host.calls));
+    host.calls.clear();
+    validator.auxFiles();
+    EXPECT_THAT(host.calls,
+                ElementsAre("tag text", "path a.txt", "tag bad tag!", "tag none", "tag data", "path b.dat"));
+}
+
 // Gives another path on every call.
 class ChangingFile : public CrawlerFilePath {
 public:
@@ -188,7 +238,8 @@ TEST(AuxFileIdentifierValidator, FilesEachPathAndEachObjectOnce)
     EXPECT_THAT(collection->auxFilePaths(1, "data"), IsEmpty());
     EXPECT_THAT(collection->auxFilePaths(0, "Data"), IsEmpty());
 
-    // Entries that share one allocation (one owner) are distinct candidates.
+    // Pointers that share one owner are one candidate, as in an ordered set
+    // of shared pointers: filed once, as the first of them.
     struct Pair {
         CrawlerFilePath first{"p/x.dat"};
         CrawlerFilePath second{"p/y.dat"};
@@ -198,7 +249,7 @@ TEST(AuxFileIdentifierValidator, FilesEachPathAndEachObjectOnce)
     Fixture g({boost::shared_ptr<AuxFileInfoInterface>(owner, &owner->first),
                boost::shared_ptr<AuxFileInfoInterface>(owner, &owner->second)},
               {{"*.dat", "data"}});
-    EXPECT_THAT(contents(*g.validator.auxFiles()), ElementsAre("0 data p/x.dat", "1 data p/y.dat"));
+    EXPECT_THAT(contents(*g.validator.auxFiles()), ElementsAre("0 data p/x.dat"));
     // One object listed under two names is filed once, with the path it
     // gives when it is filed.
     auto const changing = boost::make_shared<ChangingFile>();

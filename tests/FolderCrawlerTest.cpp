@@ -138,4 +138,27 @@ TEST(FolderCrawlerAbort, DestroyingARunningCrawlerWaitsAndStopsAtTheNextEntry)
     EXPECT_EQ(after->nameCalls, 0);
 }
 
+// A host calling run() itself while the crawler's thread runs it: the second
+// run returns at once and leaves the result to the first.
+TEST(FolderCrawlerWalk, ARunWhileTheThreadRunsReturnsAtOnce)
+{
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> const released = release.get_future().share();
+    FakeEntry::Ptr const slow = fakeDir("slow", {fakeFile("inside")});
+    slow->onChildren = [&] {
+        entered.set_value();
+        released.wait();
+    };
+    FolderCrawler crawler(fakeDir("/data", {fakeFile("a"), slow, fakeFile("b")}));
+    crawler.start();
+    ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    crawler.run();
+    release.set_value();
+    ASSERT_TRUE(crawler.wait(30000));
+    EXPECT_TRUE(crawler.result().errorString.isNull());
+    EXPECT_THAT(crawler.result().files, ElementsAre("a", "slow/inside", "b"));
+    EXPECT_EQ(slow->childrenCalls, 1);
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #include "filecrawler/MetadataFileCrawler.h"
 #include "FakeFileTree.h"
+#include "filecrawler/AuxFileIdentifierValidator.h"
 #include "filecrawler/CrawlerBasicImporterParser.h"
 
 #include <gmock/gmock.h>
@@ -9,8 +10,27 @@
 #include <vtkTable.h>
 #include <vtkVariantArray.h>
 
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <set>
+
+namespace {
+std::atomic<int> threadsStarted{0};
+} // namespace
+
+// Every thread started in this program is counted here, then started as usual.
+extern "C" int pthread_create(pthread_t* thread, pthread_attr_t const* attributes, void* (*start)(void*),
+                              void* argument) noexcept
+{
+    using Create = int (*)(pthread_t*, pthread_attr_t const*, void* (*)(void*), void*);
+    static Create const next = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    threadsStarted.fetch_add(1);
+    return next(thread, attributes, start, argument);
+}
 
 namespace {
 
@@ -133,26 +153,74 @@ TEST(ImporterCrawlResult, AnotherParserGetsEveryPathInListOrder)
     EXPECT_THAT(importer.files(), ElementsAre("z/1", "a/2", "a/2"));
 }
 
-// The library's parser refers to the paths of the stored result rather than
-// copying them: they must stay valid as long as the entries live.
-TEST(ImporterCrawlResult, ResultsReplaceEachOtherButThePathsAddUpAndOutliveTheImporter)
+// files() is one list for the importer's life, showing the latest result.
+// Entries are objects of their own: one owner each, keeping nothing else
+// alive (not the stored result, nor its folder) once the importer is gone.
+TEST(ImporterCrawlResult, ResultsReplaceEachOtherInOneListAndEntriesKeepOnlyThemselves)
 {
+    {
+        MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
+        importer.setCrawlResult(crawlResult(fakeDir("/first"), {"x=1/a"}));
+        std::list<std::string> const& files = importer.files();
+        importer.setCrawlResult(crawlResult(fakeDir("/second"), {"x=1/a", "x=2/b"}));
+        importer.setMetadataPatternList({X});
+        EXPECT_EQ(&importer.files(), &files);
+        EXPECT_THAT(files, ElementsAre("x=1/a", "x=2/b"));
+    }
+
+    FakeEntry::Ptr const root = fakeDir("/study");
+    long const rootUses = root.use_count();
     auto importer = std::make_unique<MetadataFileCrawler>(std::make_unique<CrawlerBasicImporterParser>());
-    importer->setCrawlResult(crawlResult(fakeDir("/study"), {"x=2/a", "x=1/a"})); // taken over
-    EXPECT_THAT(importer->files(), ElementsAre("x=2/a", "x=1/a"));
+    importer->setCrawlResult(crawlResult(root, {"x=2/a", "x=1/a", "x=1/b", "x=3/c"})); // taken over
+    EXPECT_THAT(importer->files(), ElementsAre("x=2/a", "x=1/a", "x=1/b", "x=3/c"));
     EXPECT_FALSE(importer->hasCases()); // cases wait for a pattern list
     importer->setMetadataPatternList({X});
     auto const held = importer->identifiedAuxFiles();
+    EXPECT_EQ(std::set<boost::shared_ptr<AuxFileInfoInterface>>(held.begin(), held.end()).size(), 4u);
 
-    FolderCrawler::Result second = crawlResult(fakeDir("/second"), {"x=3/c"});
+    FolderCrawler::Result second = crawlResult(fakeDir("/second"), {"x=3/c", "x=4/d"});
     importer->setCrawlResult(second);
     second.files.clear();
     importer->setMetadataPatternList({X});
     EXPECT_EQ(importer->folder()->path(), "/second");
-    EXPECT_THAT(importer->files(), ElementsAre("x=3/c"));
-    EXPECT_THAT(cases(importer->identifiedAuxFiles()), ElementsAre("x=1/a:0", "x=2/a:1", "x=3/c:2"));
+    EXPECT_THAT(importer->files(), ElementsAre("x=3/c", "x=4/d"));
+    EXPECT_THAT(cases(importer->identifiedAuxFiles()),
+                ElementsAre("x=1/a:0", "x=1/b:0", "x=2/a:1", "x=3/c:2", "x=4/d:3"));
     importer.reset();
-    EXPECT_THAT(cases(held), ElementsAre("x=1/a:0", "x=2/a:1"));
+    EXPECT_THAT(cases(held), ElementsAre("x=1/a:0", "x=1/b:0", "x=2/a:1", "x=3/c:2"));
+    EXPECT_EQ(root.use_count(), rootUses);
+    for (auto const& entry : held)
+        EXPECT_EQ(entry.use_count(), 1) << entry->filePath();
+}
+
+class Identifiers : public AuxFileIdentifierValidator::IdentifierProviderInterface {
+public:
+    std::vector<AuxFileIdentifier> identifiers() const override
+    {
+        return {{"*/log.txt", "log"}, {"*.dat", "data"}, {"*.vtu", "none"}};
+    }
+};
+
+// The library starts no thread of its own (only the crawler's QThread, not
+// used here), however long the lists.
+TEST(ImporterThreads, ImportAndIdentificationStartNone)
+{
+    std::list<std::string> paths;
+    for (int i = 0; i < 150000; ++i)
+        paths.push_back("Re=" + std::to_string(i % 300) + "/x=" + std::to_string(i / 300 % 50) + "/" +
+                        (i % 7 == 0 ? "log.txt" : std::to_string(i) + ".dat"));
+    int const before = threadsStarted;
+    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
+    importer.setCrawlResult(crawlResult(fakeDir("/study"), std::move(paths)));
+    importer.setMetadataPatternList({MetadataPattern("Re=", MetadataPattern::Numeric), X});
+    Identifiers const identifiers;
+    AuxFileIdentifierValidator validator(identifiers, importer.identifiedAuxFiles(),
+                                         boost::make_shared<TagValidator>());
+    EXPECT_EQ(threadsStarted - before, 0) << "while importing";
+    EXPECT_FALSE(validator.isValid());
+    auto const collection = validator.auxFiles();
+    EXPECT_EQ(collection->caseCount(), 15000u);
+    EXPECT_EQ(threadsStarted - before, 0) << "while identifying";
 }
 
 // A cell as "text" for string columns and "variant:text" for variant ones,

@@ -11,13 +11,45 @@
 #include "filecrawler/MetadataFileCrawler.h"
 #include "filecrawler/PathOrder.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
+#include <map>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace {
+
+// What the host's classifier is asked while `counting`; it refuses `refused`.
+struct Classifier {
+    bool counting = false;
+    std::map<std::string, int> calls;
+    std::string refused;
+};
+Classifier classifier;
+
+} // namespace
+
+// The host's auxFileType, interposed for this program: it records its calls
+// and refuses one path, and otherwise answers as the host's own.
+AuxFileInfoInterface::Type auxFileType(std::string const& path)
+{
+    using Classify = AuxFileInfoInterface::Type (*)(std::string const&);
+    static Classify const host = reinterpret_cast<Classify>(
+        dlsym(RTLD_NEXT, "_Z11auxFileTypeRKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"));
+    if (classifier.counting) {
+        ++classifier.calls[path];
+        if (path == classifier.refused)
+            throw std::runtime_error("no type for " + path);
+    }
+    return host(path);
+}
 
 namespace {
 
@@ -210,6 +242,42 @@ TEST(ParserEquivalence, EveryAnswerFollowsTheLiteralParser)
                 << "round " << round << " step " << step;
         }
     }
+}
+
+// Each appended path is classified once, when it is appended; a path the
+// classifier refuses leaves the parser as it was, and usable.
+TEST(ParserEquivalence, AppendingClassifiesOnceAndARefusalChangesNothing)
+{
+    using ::testing::ElementsAre;
+    using ::testing::Pair;
+    CrawlerBasicImporterParser parser;
+    literal::Parser reference;
+    std::vector<MetadataPattern> const patterns = {MetadataPattern("x=", MetadataPattern::Numeric)};
+    std::vector<std::string> const probes = {"x=1/a.dat", "x=2/b", "x=3/c"};
+    classifier = Classifier{true, {}, "x=3/c"};
+    std::map<std::string, int> appended;
+    for (std::string const& path : std::vector<std::string>{"x=2/b", "x=1/a.dat", "x=2/b"}) {
+        parser.appendRawFilePath(path);
+        reference.appendRawFilePath(path);
+        EXPECT_EQ(classifier.calls[path], ++appended[path]) << path; // the entry is made at once
+    }
+    EXPECT_THROW(parser.appendRawFilePath("x=3/c"), std::runtime_error);
+    parser.applyMetadataPatternList(patterns);
+    reference.applyMetadataPatternList(patterns);
+    ASSERT_EQ(state(parser, 1, probes), state(reference, 1, probes));
+    // Refused again, now for a path whose entry is in a case, and for a new one.
+    classifier.refused = "x=1/a.dat";
+    EXPECT_THROW(parser.appendRawFilePath("x=1/a.dat"), std::runtime_error);
+    classifier.refused.clear();
+    EXPECT_EQ(state(parser, 1, probes), state(reference, 1, probes));
+    parser.appendRawFilePath("x=3/c");
+    reference.appendRawFilePath("x=3/c");
+    parser.applyMetadataPatternList(patterns);
+    reference.applyMetadataPatternList(patterns);
+    EXPECT_EQ(state(parser, 1, probes), state(reference, 1, probes));
+    // Asking and applying never classifies again.
+    EXPECT_THAT(classifier.calls, ElementsAre(Pair("x=1/a.dat", 2), Pair("x=2/b", 2), Pair("x=3/c", 2)));
+    classifier = Classifier();
 }
 
 // A list of a real study's length, with cases spread over it.
