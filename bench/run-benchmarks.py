@@ -143,7 +143,7 @@ class Study:
         self.files = count_files(root)
         self.folders = sum(1 for _ in os.walk(root))
 
-    def commands(self, filecrawler, root=None, fdfind=None):
+    def commands(self, filecrawler, root=None, fdfind=None, module=None):
         """The commands on the study, or on `root` (the study mounted
         elsewhere); with `fdfind`, also fd's search for all files at its
         default threads and at 32 (hidden and ignored files too, as find)."""
@@ -159,6 +159,12 @@ class Study:
             commands += [("fdfind", [fdfind, "-u", "-t", "f", ".", root]),
                          ("fdfind -j 32", [fdfind, "-u", "-t", "f", "-j", "32", ".", root])]
         commands.append(("python", [PYTHON, os.path.join(HERE, "study_walk.py"), root] + pattern_args + aux_args))
+        if module:
+            # The Python module's crawl to DataFrames, from the package built in `module`.
+            code = ("import sys; sys.path.insert(0, %r); import filecrawler; "
+                    "filecrawler.crawl(%r, patterns=%r, aux=%r, skip_unusable_aux=True, progress=False)"
+                    % (module, root, list(self.patterns), list(self.aux)))
+            commands.append(("module", [PYTHON, "-c", code]))
         return commands
 
 
@@ -214,6 +220,14 @@ def report(study, cases, results):
             say("  %-6s %-12s %9.3f %9.3f %12s %10.1f %9.0f" % (
                 cache, name, wall, min(s[0] for s in samples), format(int(study.files / wall), ","),
                 peak / 1024.0, peak * 1024.0 / max(1, study.files)))
+        if results.get("module", {}).get(cache):
+            samples = results["module"][cache]
+            wall, peak = median(samples, 0), max(s[1] for s in samples)
+            say("  %-6s %-12s %9.3f %9.3f %12s %10.1f %9.0f" % (
+                cache, "module", wall, min(s[0] for s in samples), format(int(study.files / wall), ","),
+                peak / 1024.0, peak * 1024.0 / max(1, study.files)))
+            ratio = wall / median(results["filecrawler"][cache], 0)
+            say("  %s: module/filecrawler %.2f (goal <= 1.5: %s)" % (cache, ratio, "met" if ratio <= 1.5 else "NOT met"))
         fc, fd, py = (median(results[n][cache], 0) for n in ("filecrawler", "find", "python"))
         ratios[cache] = (fc / fd, py / fc)
     peak = max(s[1] for s in results["filecrawler"]["warm"])
@@ -377,6 +391,8 @@ def main():
     p.add_argument("--latency", help="milliseconds per request, such as 0,0.2,1: measure through bench/latencyfs "
                                      "(FUSE, as root) instead")
     p.add_argument("--latencyfs", help="use this latencyfs instead of building one")
+    p.add_argument("--python", action="store_true", help="also time the Python module's crawl to DataFrames "
+                                                         "(python3 -c 'import filecrawler; filecrawler.crawl(...)')")
     p.add_argument("--smoke", action="store_true", help="a tiny study, one run, made and removed in a temporary "
                                                           "folder: checks that everything works, in seconds")
     args = p.parse_args()
@@ -401,6 +417,10 @@ def main():
         if not filecrawler:
             targets.append("filecrawler")
             filecrawler = os.path.join(args.build_dir, "app", "filecrawler")
+        module = None
+        if args.python:
+            targets.append("_filecrawler")
+            module = os.path.join(args.build_dir, "python")
         if args.aux_bench:
             targets.append("syntax_name_bench")
         if args.micro:
@@ -440,7 +460,7 @@ def main():
             args.runs, " and %d cold runs" % cold_runs if cold_runs else "", time.strftime("%Y-%m-%d %H:%M")))
         medians = {}
         for study in studies:
-            commands = study.commands(filecrawler)
+            commands = study.commands(filecrawler, module=module)
             cases = check_same_cases(study, commands, scratch)
             results = measure(study, commands, args.runs, cold_runs)
             report(study, cases, results)

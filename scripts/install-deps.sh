@@ -12,6 +12,9 @@ packages=(
   libbenchmark-dev
   python3
   time
+  # The Python module (python/): pybind11, the headers, and what its package
+  # and tests use. python3-vtk9 (optional) lets study.table() give a vtkTable.
+  pybind11-dev python3-dev python3-pytest python3-pandas python3-tqdm
   # The fuzz harnesses: clang with its sanitizer and libFuzzer runtimes.
   clang libclang-rt-14-dev
   # The latency benchmark: a FUSE file system that delays each operation, and

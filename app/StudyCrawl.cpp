@@ -1,0 +1,294 @@
+#include "StudyCrawl.h"
+
+#include "CountingFileInfo.h"
+#include "Explanation.h"
+#include "FilteredFileInfo.h"
+#include "ProgramLoadContext.h"
+#include "ProgramOptions.h"
+#include "Survey.h"
+#include "ValueWarnings.h"
+
+#include "filecrawler/CrawlerBasicImporterParser.h"
+#include "filecrawler/FolderCrawler.h"
+#include "filecrawler/MetadataFileCrawler.h"
+#include "host/ExceptionBase.h"
+#include "host/LocalFileInfo.h"
+#include "host/TagValidator.h"
+
+#include <boost/make_shared.hpp>
+
+#include <atomic>
+#include <limits>
+#include <memory>
+
+namespace cli {
+namespace {
+
+using Result = StudyCrawlResult;
+
+// The kind and the message for a root that cannot be crawled; None when it can.
+Result::ErrorKind rootProblem(FileInfoInterface const& root, std::string& message)
+{
+    if (!root.exists()) {
+        message = "The specified folder: " + root.path() + " does not exist.";
+        return Result::RootMissing;
+    }
+    if (!root.isDirectory()) {
+        message = "The specified path: " + root.path() + " must be a directory.";
+        return Result::RootNotDirectory;
+    }
+    if (!root.isReadable()) {
+        message = "The specified path: " + root.path() + " is not readable.";
+        return Result::RootNotReadable;
+    }
+    return Result::None;
+}
+
+// The root changed between the check and the crawl, or the import.
+void rootChanged(Result& result, std::string const& root, std::string const& fallback)
+{
+    result.error = rootProblem(*LocalFileInfo::create(root), result.errorMessage);
+    if (result.error == Result::None) {
+        result.error = Result::RootNotReadable;
+        result.errorMessage = fallback;
+    }
+}
+
+class IdentifierList : public AuxFileIdentifierValidator::IdentifierProviderInterface {
+public:
+    explicit IdentifierList(std::vector<AuxFileIdentifier> identifiers) : identifiers_(std::move(identifiers))
+    {
+    }
+    std::vector<AuxFileIdentifier> identifiers() const override { return identifiers_; }
+
+private:
+    std::vector<AuxFileIdentifier> identifiers_;
+};
+
+bool blankSyntaxName(std::string const& syntaxName)
+{
+    return syntaxName.find_first_not_of('*') == std::string::npos;
+}
+
+// The program's message for each unusable identifier, judged as the library
+// judges them: the tag first, then the syntax name; empty ones are accepted.
+std::vector<std::string> unusableIdentifiers(AuxFileIdentifierValidator const& validator, bool skipping)
+{
+    std::vector<std::string> messages;
+    for (AuxFileIdentifier const& identifier : validator.identifiers()) {
+        if (identifier.tag.empty() && identifier.syntaxName.empty())
+            continue;
+        norvale::ValidationResult result = validator.tagValidator()->validate(identifier.tag);
+        std::string gloss;
+        if (result.isValid()) {
+            result = validator.syntaxNameValidator()->validate(identifier.syntaxName);
+            gloss =
+                blankSyntaxName(identifier.syntaxName)
+                    ? " (a SYNTAX of * alone, or none, is refused whatever the files; ?* selects every file)"
+                    : " (it selects no file of any case)";
+        }
+        if (!result.isValid())
+            messages.push_back(std::string(skipping ? "skipping" : "unusable") + " --aux " + identifier.tag +
+                               "=" + identifier.syntaxName + ": " + result.errorString() + gloss);
+    }
+    return messages;
+}
+
+// Applies the identifiers; false when some are unusable and must not be skipped.
+bool chooseAuxFiles(MetadataFileCrawler& importer,
+                    std::vector<boost::shared_ptr<AuxFileInfoInterface>> candidates,
+                    StudyCrawlOptions const& options, Result& result)
+{
+    if (options.identifiers.empty() || !importer.hasCases())
+        return true;
+    IdentifierList const provider(options.identifiers);
+    AuxFileIdentifierValidator validator(provider, std::move(candidates), boost::make_shared<TagValidator>());
+    if (!validator.isValid()) {
+        std::vector<std::string> messages = unusableIdentifiers(validator, options.skipUnusableAux);
+        if (!options.skipUnusableAux) {
+            result.error = Result::UnusableAux;
+            result.errorMessage =
+                std::to_string(messages.size()) +
+                (messages.size() == 1 ? " unusable --aux identifier" : " unusable --aux identifiers");
+            result.unusableIdentifiers = std::move(messages);
+            return false;
+        }
+        result.warnings.insert(result.warnings.end(), messages.begin(), messages.end());
+    }
+    importer.setAuxFilesToLoad(validator.auxFiles());
+    return true;
+}
+
+// Walks `root` on the crawler's thread; null when `poll` stopped it.
+std::unique_ptr<FolderCrawler> walk(boost::shared_ptr<FileInfoInterface const> root,
+                                    std::shared_ptr<CountingFileInfo::Counter> const& files,
+                                    StudyCrawlPoll const& poll, int pollIntervalMs)
+{
+    auto const folders = std::make_shared<std::atomic<std::uint64_t>>(0);
+    auto crawler = std::make_unique<FolderCrawler>(std::move(root));
+    // No receiver: called directly on the crawler's thread.
+    QObject::connect(crawler.get(), &FolderCrawler::processingDirectory,
+                     [folders](QString const&) { folders->fetch_add(1, std::memory_order_relaxed); });
+    crawler->start();
+    while (!crawler->wait(static_cast<unsigned long>(pollIntervalMs)))
+        if (poll && !poll(folders->load(std::memory_order_relaxed), files->load(std::memory_order_relaxed)))
+            return nullptr; // destroying the crawler aborts the walk and waits for its thread
+    crawler->wait();
+    if (poll && !poll(folders->load(std::memory_order_relaxed), files->load(std::memory_order_relaxed)))
+        return nullptr;
+    return crawler;
+}
+
+// The case table's texts and numbers, column by column, with each value's
+// text as it stood in a path of its case.
+void readCases(Result& result, ImportReport const& report, MetadataFileCrawler const& importer,
+               std::vector<boost::shared_ptr<AuxFileInfoInterface>> const& caseFiles)
+{
+    std::size_t const cases = report.caseCount();
+    std::size_t const columns = report.columns.size();
+    result.texts.assign(columns, std::vector<std::string>(cases));
+    result.numbers.assign(columns, std::vector<double>(cases, std::numeric_limits<double>::quiet_NaN()));
+    std::vector<bool> read(cases, false);
+    for (boost::shared_ptr<AuxFileInfoInterface> const& file : caseFiles) {
+        std::size_t const caseIndex = file->caseIndex();
+        if (caseIndex >= cases || read[caseIndex])
+            continue;
+        read[caseIndex] = true;
+        std::vector<MetadataInfo> const records = importer.metadataInfoList(file->filePath());
+        for (std::size_t c = 0; c < columns && c < records.size(); ++c)
+            result.texts[c][caseIndex] = records[c].value;
+    }
+    for (std::size_t r = 0; r < cases; ++r)
+        for (std::size_t c = 0; c < columns; ++c) {
+            std::string const& shown = report.values[r][c];
+            if (!read[r])
+                result.texts[c][r] = shown;
+            if (report.columns[c].numeric)
+                if (std::optional<double> const number = numericValue(shown))
+                    result.numbers[c][r] = *number;
+        }
+}
+
+void listFiles(Result& result, ImportReport& report)
+{
+    std::size_t count = 0;
+    for (auto const& byTag : report.files)
+        for (auto const& paths : byTag)
+            count += paths.size();
+    result.fileCase.reserve(count);
+    result.fileTag.reserve(count);
+    result.filePath.reserve(count);
+    for (std::size_t caseIndex = 0; caseIndex < report.files.size(); ++caseIndex)
+        for (std::size_t t = 0; t < report.files[caseIndex].size(); ++t)
+            for (std::string& path : report.files[caseIndex][t]) {
+                result.fileCase.push_back(caseIndex);
+                result.fileTag.push_back(std::uint32_t(t));
+                result.filePath.push_back(std::move(path));
+            }
+    result.tags = report.tags;
+}
+
+} // namespace
+
+StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll const& poll, int pollIntervalMs)
+{
+    if (options.maxWays == 0)
+        throw UsageError("max ways 0: expected a whole number of 1 or more");
+    Result result;
+    result.root = options.root;
+
+    auto const filter = std::make_shared<CrawlFilter>(options.excludes, options.keepGoing);
+    WalkOptions walkOptions;
+    walkOptions.maxWaysPerFolder = options.maxWays;
+    boost::shared_ptr<FileInfoInterface const> root = filteredRoot(options.root, filter, walkOptions);
+    if ((result.error = rootProblem(*root, result.errorMessage)) != Result::None)
+        return result;
+
+    auto const files = std::make_shared<CountingFileInfo::Counter>(0);
+    auto const limitPassed = std::make_shared<CountingFileInfo::Flag>(false);
+    root = boost::make_shared<CountingFileInfo const>(root, files, limitPassed);
+    std::unique_ptr<FolderCrawler> crawler = walk(root, files, poll, pollIntervalMs);
+    if (!crawler) {
+        result.error = Result::Interrupted;
+        result.errorMessage = "interrupted; the crawl was stopped.";
+        return result;
+    }
+    FolderCrawler::Result const& crawl = crawler->result();
+    if (!crawl.errorString.isNull()) {
+        std::string const error = crawl.errorString.toStdString();
+        if (error == FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING ||
+            error == FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING) {
+            rootChanged(result, options.root, error);
+            return result;
+        }
+        if (limitPassed->load()) {
+            result.error = Result::CrawlLimit;
+            result.errorMessage = error;
+            return result;
+        }
+        result.error = Result::CrawlIncomplete;
+        result.errorMessage = error + " The crawl stopped there; the results cover the " +
+                              std::to_string(crawl.files.size()) +
+                              (crawl.files.size() == 1 ? " file" : " files") + " found before it.";
+    }
+    result.skipped = filter->skippedFolders();
+    for (std::string const& folder : result.skipped)
+        result.warnings.push_back(folder + " is not readable; skipped (--keep-going).");
+
+    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
+    try {
+        importer.setCrawlResult(crawler->takeResult());
+    } catch (norvale::ExceptionBase const& error) {
+        rootChanged(result, options.root, error.what());
+        return result;
+    }
+    crawler.reset();
+    importer.setMetadataPatternList(options.patterns);
+    auto const stopped = [&] {
+        if (!poll || poll(0, importer.files().size()))
+            return false;
+        result = Result();
+        result.error = Result::Interrupted;
+        result.errorMessage = "interrupted; the crawl was stopped.";
+        return true;
+    };
+    if (stopped())
+        return result;
+
+    result.fileCount = importer.files().size();
+    std::vector<boost::shared_ptr<AuxFileInfoInterface>> const caseFiles = importer.identifiedAuxFiles();
+    bool const auxUsable = chooseAuxFiles(importer, caseFiles, options, result);
+    if (stopped())
+        return result;
+
+    ProgramLoadContext context;
+    importer.extract(context);
+    result.caseTable = context.caseTable();
+    ImportReport report = buildReport(context, options.patterns, options.identifiers, auxUsable);
+    if (auxUsable && report.files.empty()) // no identifier: every file of a case is untagged
+        report.files.assign(report.caseCount(), {});
+    addUntaggedFiles(report, caseFiles);
+    result.columns = report.columns;
+    readCases(result, report, importer, caseFiles);
+    listFiles(result, report);
+
+    ValueWarnings valueWarnings(options.patterns);
+    valueWarnings.setCases(report.values);
+    Explanation explanation(options.patterns, Explanation::ALL);
+    explanation.setRoot(options.root);
+    survey(importer, options.patterns, valueWarnings, &explanation);
+    if (stopped())
+        return result;
+    for (Explanation::Group const& group : explanation.groups()) {
+        std::string const reason = describe(group.reason, options.patterns);
+        for (std::string const& path : group.examples) {
+            result.unmatchedPath.push_back(path);
+            result.unmatchedReason.push_back(reason);
+        }
+    }
+    for (ValueWarning const& warning : valueWarnings.warnings())
+        result.warnings.push_back(warning.message);
+    return result;
+}
+
+} // namespace cli
