@@ -11,6 +11,7 @@
 #include "ProgramLoadContext.h"
 #include "ProgramOptions.h"
 #include "SampleStudy.h"
+#include "StudyChecks.h"
 #include "StudyFile.h"
 #include "Survey.h"
 #include "TextUtil.h"
@@ -55,67 +56,13 @@ int fail(ExitStatus status, std::string const& message)
 
 std::string const NOTHING_WRITTEN = "nothing was written";
 
-// The status and the library's message for a root that cannot be crawled, or
-// Success when it can.
-ExitStatus rootProblem(FileInfoInterface const& root, std::string& message)
-{
-    if (!root.exists()) {
-        message = "The specified folder: " + root.path() + " does not exist.";
-        return RootMissing;
-    }
-    if (!root.isDirectory()) {
-        message = "The specified path: " + root.path() + " must be a directory.";
-        return RootNotDirectory;
-    }
-    if (!root.isReadable()) {
-        message = "The specified path: " + root.path() + " is not readable.";
-        return RootNotReadable;
-    }
-    return Success;
-}
-
-class IdentifierList : public AuxFileIdentifierValidator::IdentifierProviderInterface {
-public:
-    explicit IdentifierList(std::vector<AuxFileIdentifier> identifiers) : identifiers_(std::move(identifiers))
-    {
-    }
-    std::vector<AuxFileIdentifier> identifiers() const override { return identifiers_; }
-
-private:
-    std::vector<AuxFileIdentifier> identifiers_;
-};
-
-// A syntax name with no character but '*' selects nothing, by the library's rule.
-bool blankSyntaxName(std::string const& syntaxName)
-{
-    return syntaxName.find_first_not_of('*') == std::string::npos;
-}
-
-// Reports each unusable identifier with the reason the validators give, judged
-// as the library judges them: the tag first, then the syntax name. Empty
-// identifiers are accepted. Returns the number reported.
+// Says each unusable identifier's message; returns how many there are.
 std::size_t reportUnusableIdentifiers(AuxFileIdentifierValidator const& validator, bool skipping)
 {
-    std::size_t unusable = 0;
-    for (AuxFileIdentifier const& identifier : validator.identifiers()) {
-        if (identifier.tag.empty() && identifier.syntaxName.empty())
-            continue;
-        norvale::ValidationResult result = validator.tagValidator()->validate(identifier.tag);
-        std::string gloss;
-        if (result.isValid()) {
-            result = validator.syntaxNameValidator()->validate(identifier.syntaxName);
-            gloss =
-                blankSyntaxName(identifier.syntaxName)
-                    ? " (a SYNTAX of * alone, or none, is refused whatever the files; ?* selects every file)"
-                    : " (it selects no file of any case)";
-        }
-        if (result.isValid())
-            continue;
-        ++unusable;
-        say(std::string(skipping ? "skipping" : "unusable") + " --aux " + identifier.tag + "=" +
-            identifier.syntaxName + ": " + result.errorString() + gloss);
-    }
-    return unusable;
+    std::vector<std::string> const messages = unusableIdentifierMessages(validator, skipping);
+    for (std::string const& message : messages)
+        say(message);
+    return messages.size();
 }
 
 // Applies the identifiers; false when some are unusable and must not be skipped.

@@ -5,6 +5,7 @@
 #include "FilteredFileInfo.h"
 #include "ProgramLoadContext.h"
 #include "ProgramOptions.h"
+#include "StudyChecks.h"
 #include "Survey.h"
 #include "ValueWarnings.h"
 
@@ -20,6 +21,7 @@
 #include <atomic>
 #include <limits>
 #include <memory>
+#include <new>
 
 namespace cli {
 namespace {
@@ -27,71 +29,28 @@ namespace {
 using Result = StudyCrawlResult;
 
 // The kind and the message for a root that cannot be crawled; None when it can.
-Result::ErrorKind rootProblem(FileInfoInterface const& root, std::string& message)
+Result::ErrorKind rootKind(FileInfoInterface const& root, std::string& message)
 {
-    if (!root.exists()) {
-        message = "The specified folder: " + root.path() + " does not exist.";
+    switch (rootProblem(root, message)) {
+    case Success:
+        return Result::None;
+    case RootMissing:
         return Result::RootMissing;
-    }
-    if (!root.isDirectory()) {
-        message = "The specified path: " + root.path() + " must be a directory.";
+    case RootNotDirectory:
         return Result::RootNotDirectory;
-    }
-    if (!root.isReadable()) {
-        message = "The specified path: " + root.path() + " is not readable.";
+    default:
         return Result::RootNotReadable;
     }
-    return Result::None;
 }
 
 // The root changed between the check and the crawl, or the import.
 void rootChanged(Result& result, std::string const& root, std::string const& fallback)
 {
-    result.error = rootProblem(*LocalFileInfo::create(root), result.errorMessage);
+    result.error = rootKind(*LocalFileInfo::create(root), result.errorMessage);
     if (result.error == Result::None) {
         result.error = Result::RootNotReadable;
         result.errorMessage = fallback;
     }
-}
-
-class IdentifierList : public AuxFileIdentifierValidator::IdentifierProviderInterface {
-public:
-    explicit IdentifierList(std::vector<AuxFileIdentifier> identifiers) : identifiers_(std::move(identifiers))
-    {
-    }
-    std::vector<AuxFileIdentifier> identifiers() const override { return identifiers_; }
-
-private:
-    std::vector<AuxFileIdentifier> identifiers_;
-};
-
-bool blankSyntaxName(std::string const& syntaxName)
-{
-    return syntaxName.find_first_not_of('*') == std::string::npos;
-}
-
-// The program's message for each unusable identifier, judged as the library
-// judges them: the tag first, then the syntax name; empty ones are accepted.
-std::vector<std::string> unusableIdentifiers(AuxFileIdentifierValidator const& validator, bool skipping)
-{
-    std::vector<std::string> messages;
-    for (AuxFileIdentifier const& identifier : validator.identifiers()) {
-        if (identifier.tag.empty() && identifier.syntaxName.empty())
-            continue;
-        norvale::ValidationResult result = validator.tagValidator()->validate(identifier.tag);
-        std::string gloss;
-        if (result.isValid()) {
-            result = validator.syntaxNameValidator()->validate(identifier.syntaxName);
-            gloss =
-                blankSyntaxName(identifier.syntaxName)
-                    ? " (a SYNTAX of * alone, or none, is refused whatever the files; ?* selects every file)"
-                    : " (it selects no file of any case)";
-        }
-        if (!result.isValid())
-            messages.push_back(std::string(skipping ? "skipping" : "unusable") + " --aux " + identifier.tag +
-                               "=" + identifier.syntaxName + ": " + result.errorString() + gloss);
-    }
-    return messages;
 }
 
 // Applies the identifiers; false when some are unusable and must not be skipped.
@@ -104,7 +63,7 @@ bool chooseAuxFiles(MetadataFileCrawler& importer,
     IdentifierList const provider(options.identifiers);
     AuxFileIdentifierValidator validator(provider, std::move(candidates), boost::make_shared<TagValidator>());
     if (!validator.isValid()) {
-        std::vector<std::string> messages = unusableIdentifiers(validator, options.skipUnusableAux);
+        std::vector<std::string> messages = unusableIdentifierMessages(validator, options.skipUnusableAux);
         if (!options.skipUnusableAux) {
             result.error = Result::UnusableAux;
             result.errorMessage =
@@ -201,12 +160,12 @@ StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll con
     WalkOptions walkOptions;
     walkOptions.maxWaysPerFolder = options.maxWays;
     boost::shared_ptr<FileInfoInterface const> root = filteredRoot(options.root, filter, walkOptions);
-    if ((result.error = rootProblem(*root, result.errorMessage)) != Result::None)
+    if ((result.error = rootKind(*root, result.errorMessage)) != Result::None)
         return result;
 
     auto const files = std::make_shared<CountingFileInfo::Counter>(0);
-    auto const limitPassed = std::make_shared<CountingFileInfo::Flag>(false);
-    root = boost::make_shared<CountingFileInfo const>(root, files, limitPassed);
+    auto const stop = std::make_shared<CrawlStop>();
+    root = boost::make_shared<CountingFileInfo const>(root, files, stop);
     std::unique_ptr<FolderCrawler> crawler = walk(root, files, poll, pollIntervalMs);
     if (!crawler) {
         result.error = Result::Interrupted;
@@ -221,11 +180,13 @@ StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll con
             rootChanged(result, options.root, error);
             return result;
         }
-        if (limitPassed->load()) {
+        if (stop->kind == CrawlStop::LimitPassed) {
             result.error = Result::CrawlLimit;
             result.errorMessage = error;
             return result;
         }
+        if (stop->kind == CrawlStop::ResourcesExhausted || error == std::bad_alloc().what())
+            throw std::bad_alloc(); // memory or descriptors ran out: no result to give
         result.error = Result::CrawlIncomplete;
         result.errorMessage = error + " The crawl stopped there; the results cover the " +
                               std::to_string(crawl.files.size()) +
