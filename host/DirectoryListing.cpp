@@ -157,7 +157,10 @@ std::size_t defaultDescriptorBudget()
     return static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur / 4, 160));
 }
 
-DescriptorBudget::DescriptorBudget(std::size_t limit) : left_(static_cast<std::ptrdiff_t>(limit)) {}
+DescriptorBudget::DescriptorBudget(std::size_t limit)
+    : limit_(limit), left_(static_cast<std::ptrdiff_t>(limit))
+{
+}
 
 bool DescriptorBudget::take()
 {

@@ -58,8 +58,10 @@ public:
     bool take(); // whether one more descriptor may be kept open
     void give(); // one kept open has been closed
     void shed(); // keep no more from now on
+    std::size_t limit() const { return limit_; }
 
 private:
+    std::size_t const limit_;
     std::atomic<std::ptrdiff_t> left_;
     std::atomic<bool> shed_{false};
 };

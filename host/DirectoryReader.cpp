@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <iterator>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -22,9 +24,44 @@ constexpr std::size_t batch = 8;
 // A reader keeps each level's directory open; it goes so deep at most.
 constexpr std::size_t maxDepth = 32;
 
+// Reads that wait for the file system are spread over up to so many threads:
+// with 0.1 to a few ms a request, a cluster file system serves a few dozen
+// at once about as fast as one (fdfind gets its best there from 32 threads).
+constexpr std::size_t maxWaitingReaders = 32;
+// A reader keeps about so many folders open (one per level of a study a few
+// levels deep): the threads added leave room in the descriptor budget.
+constexpr std::size_t descriptorsPerReader = 5;
+// Every `sampleEvery`th read of a thread is timed; after `window` of them, a
+// thread that was asleep most of that time asks for more readers.
+constexpr std::size_t sampleEvery = 4;
+constexpr std::size_t window = 8;
+
 std::size_t readerCount(std::size_t asked)
 {
     return asked > 0 ? asked : std::clamp(std::thread::hardware_concurrency(), 1u, 3u);
+}
+
+// Wall, CPU (user and system) time and voluntary context switches of the
+// calling thread so far.
+struct Clock {
+    std::int64_t wallNs;
+    std::int64_t cpuNs;
+    long waits;
+};
+
+std::int64_t nanoseconds(timeval const& time)
+{
+    return std::int64_t(time.tv_sec) * 1000000000 + std::int64_t(time.tv_usec) * 1000;
+}
+
+std::optional<Clock> now()
+{
+    rusage usage{};
+    if (getrusage(RUSAGE_THREAD, &usage) != 0)
+        return std::nullopt;
+    auto const wall = std::chrono::steady_clock::now().time_since_epoch();
+    return Clock{std::chrono::duration_cast<std::chrono::nanoseconds>(wall).count(),
+                 nanoseconds(usage.ru_utime) + nanoseconds(usage.ru_stime), usage.ru_nvcsw};
 }
 
 std::size_t bytesOf(DirectoryRead const& read)
@@ -80,8 +117,15 @@ std::unique_ptr<DirectoryReader> DirectoryReader::start(std::string root,
     }
     reader->parts_.push_back(
         Part{fd, std::move(root), self.st_dev, self.st_ino, {}, std::move(directories), 0, {}, false, false});
+    std::size_t const count = readerCount(threads);
+    reader->grows_ = threads == 0;
+    reader->maxReaders_ =
+        reader->grows_
+            ? std::max(count, std::min(maxWaitingReaders, descriptors.limit() / descriptorsPerReader))
+            : count;
+    std::lock_guard<std::mutex> const lock(reader->mutex_); // the threads may add threads
     try {
-        for (std::size_t i = readerCount(threads); i > 0; --i)
+        for (std::size_t i = count; i > 0; --i)
             reader->threads_.emplace_back([raw = reader.get()] { raw->work(); });
     } catch (std::system_error const&) {
         if (reader->threads_.empty())
@@ -103,15 +147,17 @@ DirectoryReader::~DirectoryReader()
 void DirectoryReader::stop()
 {
     std::lock_guard<std::mutex> const stopping(stopMutex_);
+    std::vector<std::thread> threads;
     {
+        // No thread adds threads once stopping_ is set.
         std::lock_guard<std::mutex> const lock(mutex_);
         stopping_ = true;
+        threads.swap(threads_);
     }
     room_.notify_all();
     idle_.notify_all();
-    for (std::thread& thread : threads_)
+    for (std::thread& thread : threads)
         thread.join();
-    threads_.clear();
     std::lock_guard<std::mutex> const lock(mutex_);
     for (Part& part : parts_) {
         if (!part.started)
@@ -124,6 +170,8 @@ void DirectoryReader::stop()
 
 void DirectoryReader::release(int fd)
 {
+    if (fd < 0)
+        return; // a folder reached by its path, not kept open
     close(fd);
     descriptors_.give();
 }
@@ -176,7 +224,9 @@ void DirectoryReader::work()
             if (running_ == 0)
                 return; // all read
             partWanted_.store(true, std::memory_order_relaxed);
+            ++readersIdle_;
             idle_.wait(lock);
+            --readersIdle_;
             continue;
         }
         part->started = true;
@@ -205,6 +255,7 @@ bool DirectoryReader::walkPart(Parts::iterator part)
 {
     std::vector<Level> levels;
     levels.push_back(Level{part->fd, part->path, part->device, part->inode, std::move(part->directories), 0});
+    Pace pace{grows_};
     bool going = true;
     try {
         while (going && !levels.empty()) {
@@ -220,7 +271,7 @@ bool DirectoryReader::walkPart(Parts::iterator part)
             std::string path = childPath(level.path, name);
             if (skip_ && skip_(path.substr(rootLength_)))
                 continue;
-            going = readDirectory(part, level.fd, std::move(path), levels, name.c_str());
+            going = readDirectory(part, level.fd, std::move(path), levels, name.c_str(), pace);
         }
     } catch (...) {
         for (Level const& level : levels)
@@ -247,12 +298,12 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
         std::size_t const depth = part->depth + i;
         if (depth + 1 >= maxDepth)
             return;
-        if (!descriptors_.take())
-            return;
-        int const fd = fcntl(level.fd, F_DUPFD_CLOEXEC, 0);
-        if (fd < 0) {
-            descriptors_.give();
-            return;
+        // Without a descriptor, the part reaches its folders by their paths.
+        int fd = -1;
+        if (level.fd >= 0 && descriptors_.take()) {
+            fd = fcntl(level.fd, F_DUPFD_CLOEXEC, 0);
+            if (fd < 0)
+                descriptors_.give();
         }
         std::vector<Origin> above = part->above;
         for (std::size_t j = 0; j < i; ++j)
@@ -277,20 +328,80 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
     }
 }
 
-// Reads the directory `name` in `parent`, whose path is `path`, publishes
-// the read and adds a level to enter its directories. False once the
-// reader is stopping.
+// Times a sample of the reads; once the samples of a window were mostly
+// asleep in system calls, more threads would overlap them.
+void DirectoryReader::Pace::begin()
+{
+    if (!grows || ++reads % sampleEvery != 0)
+        return;
+    if (std::optional<Clock> const clock = now()) {
+        started = true;
+        wallNs -= clock->wallNs;
+        cpuNs -= clock->cpuNs;
+        waits -= clock->waits;
+    }
+}
+
+bool DirectoryReader::Pace::end()
+{
+    if (!started)
+        return false;
+    started = false;
+    std::optional<Clock> const clock = now();
+    if (!clock) {
+        *this = Pace{grows, reads};
+        return false;
+    }
+    wallNs += clock->wallNs;
+    cpuNs += clock->cpuNs;
+    waits += clock->waits;
+    if (++samples < window)
+        return false;
+    // Asleep in every read, and for most of its time.
+    bool const waiting = waits >= long(window) && wallNs - cpuNs > wallNs / 2;
+    *this = Pace{grows, reads};
+    return waiting;
+}
+
+void DirectoryReader::addReaders()
+{
+    std::lock_guard<std::mutex> const lock(mutex_);
+    // Readers without a part, or held back by the walk or the budget: more
+    // would not read sooner.
+    if (stopping_ || readersIdle_ > 0 || readersWaiting_ > 0 || threads_.size() >= maxReaders_)
+        return;
+    std::size_t const more = std::min(threads_.size(), maxReaders_ - threads_.size());
+    try {
+        for (std::size_t i = 0; i < more; ++i)
+            threads_.emplace_back([this] { work(); });
+    } catch (std::system_error const&) {
+        maxReaders_ = threads_.size();
+    }
+}
+
+// Reads the directory `name` in `parent` (or at `path` when `parent` is -1),
+// publishes the read and adds a level to enter its directories. False once
+// the reader is stopping.
 bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::string path,
-                                    std::vector<Level>& levels, char const* name)
+                                    std::vector<Level>& levels, char const* name, Pace& pace)
 {
     DirectoryRead read;
     read.path = std::move(path);
-    int const fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        if (outOfDescriptors(errno) || errno == ENOMEM)
-            return true; // says nothing of the folder: the walk reads it for itself
-        read.error = errno;
+    pace.begin();
+    auto const finish = [&] {
+        if (pace.end())
+            addReaders();
         return publish(part, std::move(read));
+    };
+    int const fd = parent >= 0 ? openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
+                               : openDirectory(read.path);
+    if (fd < 0) {
+        if (outOfDescriptors(errno) || errno == ENOMEM) {
+            pace.end();
+            return true; // says nothing of the folder: the walk reads it for itself
+        }
+        read.error = errno;
+        return finish();
     }
     std::vector<Origin> const& above = part->above;
     auto const onPath = [&levels, &above](dev_t device, ino_t inode) {
@@ -305,7 +416,7 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
     if (fstat(fd, &self) != 0 || onPath(self.st_dev, self.st_ino)) {
         close(fd);
         read.onPath = true;
-        return publish(part, std::move(read));
+        return finish();
     }
     read.device = self.st_dev;
     read.inode = self.st_ino;
@@ -319,16 +430,18 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
         throw;
     }
 
-    // Without a descriptor to keep, the folders below are left to the walk.
-    if (descriptors_.take()) {
-        levels.push_back(Level{fd, read.path, self.st_dev, self.st_ino, {}, 0});
-        for (ReadEntry const& entry : read.entries)
-            if (entry.kind == Kind::Directory && entry.readable == 1)
-                levels.back().directories.emplace_back(read.names, entry.offset, entry.length);
-    } else {
+    // Without a descriptor to keep, the folders below are reached by their
+    // paths: on a slow file system more round trips, but still read ahead.
+    int kept = fd;
+    if (!descriptors_.take()) {
         close(fd);
+        kept = -1;
     }
-    return publish(part, std::move(read));
+    levels.push_back(Level{kept, read.path, self.st_dev, self.st_ino, {}, 0});
+    for (ReadEntry const& entry : read.entries)
+        if (entry.kind == Kind::Directory && entry.readable == 1)
+            levels.back().directories.emplace_back(read.names, entry.offset, entry.length);
+    return finish();
 }
 
 bool DirectoryReader::publish(Parts::iterator part, DirectoryRead&& read)

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <list>
@@ -31,6 +32,12 @@ namespace localfile {
 //
 // A read not taken in order is dropped once the walk has gone past it; a
 // directory not read ahead is read by the walk as usual.
+//
+// Started with one thread per core, the reading adds threads while its reads
+// spend most of their time waiting for the file system (a cluster file
+// system answers each request in 0.1 to a few milliseconds): then the
+// threads' requests overlap. Reads of a warm local disk never wait, and stay
+// on the first few threads.
 class DirectoryReader {
 public:
     // Whether the walk leaves out a directory, by its path relative to the root.
@@ -38,9 +45,9 @@ public:
 
     // Starts reading the `directories` of `root` (the walk has listed the
     // root itself), in their order, on `threads` threads (0: one per core,
-    // three at most), keeping open what `descriptors` allows and queueing
-    // `queueBytes` of reads in the parts the walk has not reached; null if
-    // that cannot be started.
+    // three at most, and more while reads wait for the file system), keeping open what `descriptors` allows
+    // and queueing `queueBytes` of reads in the parts the walk has not reached; null if that cannot be
+    // started.
     static std::unique_ptr<DirectoryReader> start(std::string root, std::vector<std::string> directories,
                                                   DescriptorBudget& descriptors, std::size_t threads,
                                                   std::size_t queueBytes, Skip skip = Skip());
@@ -95,11 +102,27 @@ private:
     };
     using Parts = std::list<Part>;
 
+    // How a sample of one thread's reads went: the time they took, the CPU
+    // time they used and the times they slept in system calls.
+    struct Pace {
+        bool grows = false; // sampled only where the reading adds threads
+        std::size_t reads = 0;
+        std::size_t samples = 0;
+        bool started = false;
+        std::int64_t wallNs = 0;
+        std::int64_t cpuNs = 0;
+        long waits = 0;
+
+        void begin();
+        bool end(); // whether a full window of samples was mostly asleep
+    };
+
     void work();
     bool walkPart(Parts::iterator part);
+    void addReaders(); // while the reads wait and there is work for more
     void handOver(Parts::iterator part, std::vector<Level>& levels);
     bool readDirectory(Parts::iterator part, int parent, std::string path, std::vector<Level>& levels,
-                       char const* name);
+                       char const* name, Pace& pace);
     bool publish(Parts::iterator part, DirectoryRead&& read);
     void release(int fd); // closes a descriptor kept within the budget
 
@@ -116,12 +139,15 @@ private:
     std::size_t queuedBytes_ = 0;   // of the reads in all parts
     std::size_t running_ = 0;       // parts being read
     std::size_t readersWaiting_ = 0;
+    std::size_t readersIdle_ = 0; // waiting for a part
+    std::size_t maxReaders_ = 0;  // the reading adds threads up to this many
+    bool grows_ = false;          // whether it adds any
     bool takerWaiting_ = false;
     bool stopping_ = false;
     std::atomic<bool> partWanted_{false}; // an idle reader asks for a part
     Skip skip_;
-    std::size_t rootLength_ = 0; // of the root's path and the separator after it
-    std::vector<std::thread> threads_;
+    std::size_t rootLength_ = 0;       // of the root's path and the separator after it
+    std::vector<std::thread> threads_; // guarded by mutex_: readers add readers
 };
 
 } // namespace localfile

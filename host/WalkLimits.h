@@ -17,7 +17,9 @@ struct WalkOptions {
     // Past this many distinct ways (paths through symbolic links) into one
     // folder, children() throws WalkLimitExceeded.
     std::size_t maxWaysPerFolder = defaultMaxWaysPerFolder;
-    // Threads that read folders ahead of the walk; 0: one per core, three at most.
+    // Threads that read folders ahead of the walk, kept at that count; 0: one
+    // per core (three at most), and up to 32 while the reads mostly wait for
+    // the file system (as on NFS or Lustre).
     std::size_t readerThreads = 0;
     // Descriptors the walk keeps open at once (listings and reading ahead);
     // 0: a quarter of the process's limit (RLIMIT_NOFILE), 160 at most.

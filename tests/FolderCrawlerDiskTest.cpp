@@ -215,14 +215,18 @@ TEST(FolderCrawlerOnDisk, PartsReadAheadGiveTheWalkItsOwnOrder)
     std::vector<std::string> expected;
     listWithoutReadingAhead(*LocalFileInfo::create(tree.root()), std::string(), expected);
     ASSERT_GT(expected.size(), 500u);
-    // Every other round on three threads with little room: more hand-overs,
-    // reads waiting for room, and folders left to the walk for lack of descriptors.
+    // Rounds on few threads with little room, and on many: more hand-overs,
+    // reads waiting for room, and folders reached by path for lack of descriptors.
     WalkOptions tight;
     tight.readerThreads = 3;
     tight.readAheadBytes = 4096;
     tight.openDescriptors = 8;
-    for (int round = 0; round < 20; ++round) {
-        CrawlOutcome const crawl = crawlOnDisk(tree.root(), false, round % 2 == 0 ? WalkOptions() : tight);
+    WalkOptions many = tight;
+    many.readerThreads = 24;
+    many.openDescriptors = 3;
+    WalkOptions const rounds[] = {WalkOptions(), tight, many};
+    for (int round = 0; round < 30; ++round) {
+        CrawlOutcome const crawl = crawlOnDisk(tree.root(), false, rounds[round % 3]);
         EXPECT_NO_CRAWL_ERROR(crawl);
         ASSERT_TRUE(crawl.files == expected) << "round " << round;
     }
