@@ -170,9 +170,13 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     std::string error;
     if (auxUsable && writeResults) {
         stage = "writing the results";
-        if (!results.begin(error) || (writeReport(report, format, results.device()), !results.commit(error)))
+        if (!results.begin(error) ||
+            (writeReport(report, format, results.device()), !results.commit(error))) {
+            if (InterruptWatcher::requested())
+                return Interrupted; // Ctrl-C cancelled the write; the main thread says what was written
             return fail(OutputNotWritable,
                         "cannot write the output: " + error + "; " + results.abandon() + ".");
+        }
     }
     if (options.explain) {
         stage = "writing the explanation";
@@ -180,9 +184,12 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
             explanation->writeJson(fileCount, explanationOutput.device());
         else
             explanation->write(fileCount, explanationOutput.device());
-        if (!explanationOutput.commit(error))
+        if (!explanationOutput.commit(error)) {
+            if (InterruptWatcher::requested())
+                return Interrupted;
             return fail(OutputNotWritable,
                         "cannot write the explanation: " + error + "; " + explanationOutput.abandon() + ".");
+        }
     }
     std::vector<ValueWarning> const warnings = valueWarnings.warnings();
     for (ValueWarning const& warning : warnings)

@@ -76,10 +76,18 @@ void FolderCrawler::run()
     // One walk at a time writes the result; another run() leaves it alone.
     if (running_.exchange(true, std::memory_order_acquire))
         return;
-    struct Running {
-        std::atomic<bool>& flag;
-        ~Running() { flag.store(false, std::memory_order_release); }
-    } const running{running_};
+    // However run() ends, the walk is over before the result is published:
+    // the owner's acquiring load of resultWritten_ then orders every write
+    // of this thread, the running flag's included, before it destroys us.
+    struct Finish {
+        std::atomic<bool>& running;
+        std::atomic<bool>& written;
+        ~Finish()
+        {
+            running.store(false, std::memory_order_relaxed);
+            written.store(true, std::memory_order_release);
+        }
+    } const finish{running_, resultWritten_};
     result_.files.clear();
     try {
         // A null root has nothing to walk: report it as missing rather than crash the thread.
@@ -92,7 +100,6 @@ void FolderCrawler::run()
         // Nothing may leave the worker thread; the owner reads the message.
         result_.errorString = QString::fromUtf8(error.what());
     }
-    resultWritten_.store(true, std::memory_order_release);
 }
 
 // Depth-first, pre-order walk in children() order. It keeps its own stack of
