@@ -32,7 +32,7 @@ char const* exhaustedResource(std::exception const& error)
 
 CountingFileInfo::CountingFileInfo(boost::shared_ptr<FileInfoInterface const> inner,
                                    std::shared_ptr<Counter> files, std::shared_ptr<CrawlStop> stop)
-    : inner_(std::move(inner)), files_(std::move(files)), stop_(std::move(stop))
+    : ForwardingFileInfo(std::move(inner)), files_(std::move(files)), stop_(std::move(stop))
 {
 }
 
@@ -49,52 +49,12 @@ void CountingFileInfo::record(CrawlStop::Kind kind, char const* what) const noex
     }
 }
 
-bool CountingFileInfo::isDirectory() const
-{
-    return inner_->isDirectory();
-}
-
 bool CountingFileInfo::isReadable() const
 {
     bool const readable = inner_->isReadable();
     if (!readable && inner_->isDirectory())
         record(CrawlStop::FolderUnreadable, "");
     return readable;
-}
-
-bool CountingFileInfo::isWritable() const
-{
-    return inner_->isWritable();
-}
-
-bool CountingFileInfo::isFile() const
-{
-    return inner_->isFile();
-}
-
-bool CountingFileInfo::exists() const
-{
-    return inner_->exists();
-}
-
-bool CountingFileInfo::isSymLink() const
-{
-    return inner_->isSymLink();
-}
-
-std::string CountingFileInfo::path() const
-{
-    return inner_->path();
-}
-
-std::string CountingFileInfo::name() const
-{
-    return inner_->name();
-}
-
-std::uint64_t CountingFileInfo::size() const
-{
-    return inner_->size();
 }
 
 std::vector<boost::shared_ptr<FileInfoInterface const>>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ForwardingFileInfo.h"
+
 #include "host/FileInfoInterface.h"
 
 #include <boost/shared_ptr.hpp>
@@ -32,29 +34,20 @@ struct CrawlStop {
 // records in `stop` why a folder stopped the crawl (the first reason only).
 // Every question is forwarded; the listed folders come back wrapped too.
 // Only the count is added: one relaxed atomic addition per listed folder.
-class CountingFileInfo : public FileInfoInterface {
+class CountingFileInfo : public ForwardingFileInfo {
 public:
     using Counter = std::atomic<std::uint64_t>;
 
     CountingFileInfo(boost::shared_ptr<FileInfoInterface const> inner, std::shared_ptr<Counter> files,
                      std::shared_ptr<CrawlStop> stop);
 
-    bool isDirectory() const override;
     bool isReadable() const override;
-    bool isWritable() const override;
-    bool isFile() const override;
-    bool exists() const override;
-    bool isSymLink() const override;
-    std::string path() const override;
-    std::string name() const override;
-    std::uint64_t size() const override;
     std::vector<boost::shared_ptr<FileInfoInterface const>>
     children(std::string const& filter) const override;
 
 private:
     void record(CrawlStop::Kind kind, char const* what) const noexcept;
 
-    boost::shared_ptr<FileInfoInterface const> inner_;
     std::shared_ptr<Counter> files_;
     std::shared_ptr<CrawlStop> stop_; // written on the crawler's thread, read once it has ended
 };

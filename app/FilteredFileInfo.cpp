@@ -23,53 +23,8 @@ std::vector<std::string> CrawlFilter::skippedFolders() const
 
 FilteredFileInfo::FilteredFileInfo(boost::shared_ptr<FileInfoInterface const> inner,
                                    std::shared_ptr<CrawlFilter> filter, std::string relativePath)
-    : inner_(std::move(inner)), filter_(std::move(filter)), relativePath_(std::move(relativePath))
+    : ForwardingFileInfo(std::move(inner)), filter_(std::move(filter)), relativePath_(std::move(relativePath))
 {
-}
-
-bool FilteredFileInfo::isDirectory() const
-{
-    return inner_->isDirectory();
-}
-
-bool FilteredFileInfo::isReadable() const
-{
-    return inner_->isReadable();
-}
-
-bool FilteredFileInfo::isWritable() const
-{
-    return inner_->isWritable();
-}
-
-bool FilteredFileInfo::isFile() const
-{
-    return inner_->isFile();
-}
-
-bool FilteredFileInfo::exists() const
-{
-    return inner_->exists();
-}
-
-bool FilteredFileInfo::isSymLink() const
-{
-    return inner_->isSymLink();
-}
-
-std::string FilteredFileInfo::path() const
-{
-    return inner_->path();
-}
-
-std::string FilteredFileInfo::name() const
-{
-    return inner_->name();
-}
-
-std::uint64_t FilteredFileInfo::size() const
-{
-    return inner_->size();
 }
 
 std::vector<boost::shared_ptr<FileInfoInterface const>>

@@ -2,6 +2,8 @@
 
 #include "ExcludeRules.h"
 
+#include "ForwardingFileInfo.h"
+
 #include "host/FileInfoInterface.h"
 #include "host/WalkLimits.h"
 
@@ -42,26 +44,16 @@ private:
 // keepGoing, never sees a folder it may not read: such a folder is left out
 // of its parent's entries and recorded, as is one whose listing is refused.
 // Every other question is forwarded; the listed folders come back wrapped.
-class FilteredFileInfo : public FileInfoInterface {
+class FilteredFileInfo : public ForwardingFileInfo {
 public:
     // `relativePath`: the folder's path relative to the crawl's root ("" for the root).
     FilteredFileInfo(boost::shared_ptr<FileInfoInterface const> inner, std::shared_ptr<CrawlFilter> filter,
                      std::string relativePath);
 
-    bool isDirectory() const override;
-    bool isReadable() const override;
-    bool isWritable() const override;
-    bool isFile() const override;
-    bool exists() const override;
-    bool isSymLink() const override;
-    std::string path() const override;
-    std::string name() const override;
-    std::uint64_t size() const override;
     std::vector<boost::shared_ptr<FileInfoInterface const>>
     children(std::string const& filter) const override;
 
 private:
-    boost::shared_ptr<FileInfoInterface const> inner_;
     std::shared_ptr<CrawlFilter> filter_;
     std::string relativePath_;
 };
