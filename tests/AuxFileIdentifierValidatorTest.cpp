@@ -1,13 +1,10 @@
 #include "filecrawler/AuxFileIdentifierValidator.h"
 #include "filecrawler/CrawlerFilePath.h"
-#include "filecrawler/SyntaxNameSelection.h"
 #include "host/ExceptionBase.h"
 
 #include <boost/make_shared.hpp>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 
@@ -63,24 +60,11 @@ std::vector<std::string> contents(AuxFileCollectionInterface const& collection)
     return lines;
 }
 
-// The scans of the candidate list that `action` makes.
-std::size_t scansOf(std::function<void()> const& action)
-{
-    std::size_t const before = syntaxname::scanCount();
-    action();
-    return syntaxname::scanCount() - before;
-}
-
 struct Fixture {
     explicit Fixture(Files candidates, std::vector<AuxFileIdentifier> identifiers = {})
         : tags(boost::make_shared<RecordingTagValidator>()), validator(provider, std::move(candidates), tags)
     {
         provider.list = std::move(identifiers);
-    }
-
-    bool validates(std::string const& syntaxName) const
-    {
-        return validator.syntaxNameValidator()->validate(syntaxName).isValid();
     }
 
     Provider provider;
@@ -118,42 +102,21 @@ TEST(AuxFileIdentifierValidator, ValidityStopsAtTheFirstUnusableIdentifier)
                 ThrowsMessage<norvale::ExceptionBase>(HasSubstr("position 1")));
 }
 
-TEST(AuxFileIdentifierValidator, RemembersValidSyntaxNamesWhileTheyAreInTheList)
-{
-    Fixture f(files({{"a.dat", 0}, {"b.txt", 0}}), {{"*.dat", "data"}, {"*.txt", "text"}});
-    EXPECT_EQ(scansOf([&] { EXPECT_TRUE(f.validator.isValid()); }), 2u);
-    EXPECT_EQ(scansOf([&] { EXPECT_TRUE(f.validator.isValid()); }), 0u);
-    EXPECT_EQ(scansOf([&] { EXPECT_TRUE(f.validates("*.dat")); }), 0u);
-    // auxFiles() fills the cache but does not prune it; isValid() does.
-    f.provider.list = {{"a.*", "data"}};
-    EXPECT_EQ(scansOf([&] { f.validator.auxFiles(); }), 2u); // validation, then selection
-    EXPECT_EQ(scansOf([&] { EXPECT_TRUE(f.validates("*.txt")); }), 0u);
-    EXPECT_EQ(scansOf([&] { EXPECT_TRUE(f.validator.isValid()); }), 0u);
-    EXPECT_EQ(scansOf([&] { EXPECT_TRUE(f.validates("*.txt")); }), 1u);
-    // Nor are syntax names never judged kept, or any that select nothing.
-    f.provider.list = {{"*.txt", "bad tag"}, {"a.*", "data"}};
-    EXPECT_FALSE(f.validator.isValid());
-    EXPECT_EQ(scansOf([&] { EXPECT_TRUE(f.validates("a.*")); }), 1u);
-    f.provider.list = {{"*.vtu", "solution"}};
-    EXPECT_EQ(scansOf([&] { EXPECT_FALSE(f.validator.isValid()); }), 1u);
-    EXPECT_EQ(scansOf([&] { EXPECT_FALSE(f.validator.isValid()); }), 1u);
-}
-
 TEST(AuxFileIdentifierValidator, FilesEachCandidateOnceUnderTheFirstUsableIdentifier)
 {
     boost::shared_ptr<AuxFileCollectionInterface> collection;
     {
+        // Identifiers are selected eight at a time: the ninth starts a second batch.
+        std::vector<AuxFileIdentifier> identifiers = {
+            {"*.txt", "text"}, {"*.dat", "bad tag!"}, {"*/grid.dat", "data"}, {"*.vtu", "never"}};
+        identifiers.resize(8, {"*.txt", "taken"});
+        identifiers.insert(identifiers.end(), {{"*.dat", "data"}, {"log.txt", "data"}});
         Fixture f(files({{"c0/log.txt", 0},
                          {"c0/mesh.dat", 0},
                          {"c0/grid.dat", 0},
                          {"c1/b.txt", 1},
                          {"c1/mesh.dat", 1}}),
-                  {{"*.txt", "text"},
-                   {"*.dat", "bad tag!"},
-                   {"*/grid.dat", "data"},
-                   {"*.vtu", "never"},
-                   {"*.dat", "data"},
-                   {"log.txt", "data"}});
+                  identifiers);
         collection = f.validator.auxFiles();
         EXPECT_EQ(f.provider.calls, 1);
         // Empty identifiers are judged like any other here.
@@ -169,54 +132,31 @@ TEST(AuxFileIdentifierValidator, FilesEachCandidateOnceUnderTheFirstUsableIdenti
                             "1 data c1/mesh.dat", "1 text c1/b.txt"));
 }
 
-// A host's file and tag validator, writing each call into one log.
-struct HostLog {
-    class File : public AuxFileInfoInterface {
-    public:
-        File(std::string path, std::vector<std::string>& log) : path_(std::move(path)), log_(log) {}
-        std::string filePath() const override
-        {
-            log_.push_back("path " + path_);
-            return path_;
-        }
-        bool isIdentified() const override { return true; }
-        void setCaseIndex(std::size_t) override {}
-        std::size_t caseIndex() const override { return 0; }
-        std::string description() const override { return {}; }
-        Type type() const override { return Unknown; }
+// A candidate that writes each filePath() call into `log`.
+class LoggingFile : public CrawlerFilePath {
+public:
+    LoggingFile(std::string const& path, std::vector<std::string>& log) : CrawlerFilePath(path), log_(log) {}
+    std::string filePath() const override
+    {
+        log_.push_back("path " + CrawlerFilePath::filePath());
+        return CrawlerFilePath::filePath();
+    }
 
-    private:
-        std::string path_;
-        std::vector<std::string>& log_;
-    };
-    class Tags : public TagValidator {
-    public:
-        explicit Tags(std::vector<std::string>& log) : log_(log) {}
-        norvale::ValidationResult validate(std::string const& tag) const override
-        {
-            log_.push_back("tag " + tag);
-            return TagValidator::validate(tag);
-        }
-
-    private:
-        std::vector<std::string>& log_;
-    };
-    std::vector<std::string> calls;
+private:
+    std::vector<std::string>& log_;
 };
 
 TEST(AuxFileIdentifierValidator, FilingJudgesOneIdentifierThenFilesItsFiles)
 {
-    HostLog host;
-    Provider provider;
-    provider.list = {{"*.txt", "text"}, {"*.dat", "bad tag!"}, {"*.vtu", "none"}, {"*.dat", "data"}};
-    AuxFileIdentifierValidator validator(provider,
-                                         {boost::make_shared<HostLog::File>("b.dat", host.calls),
-                                          boost::make_shared<HostLog::File>("a.txt", host.calls)},
-                                         boost::make_shared<HostLog::Tags>(host.calls));
-    host.calls.clear();
+    Fixture f({}, {{"*.txt", "text"}, {"*.dat", "bad tag!"}, {"*.vtu", "none"}, {"*.dat", "data"}});
+    std::vector<std::string>& log = f.tags->judged; // the tags judged and the paths asked for
+    AuxFileIdentifierValidator validator(
+        f.provider,
+        {boost::make_shared<LoggingFile>("b.dat", log), boost::make_shared<LoggingFile>("a.txt", log)},
+        f.tags);
+    log.clear();
     validator.auxFiles();
-    EXPECT_THAT(host.calls,
-                ElementsAre("tag text", "path a.txt", "tag bad tag!", "tag none", "tag data", "path b.dat"));
+    EXPECT_THAT(log, ElementsAre("text", "path a.txt", "bad tag!", "none", "data", "path b.dat"));
 }
 
 // Gives another path on every call.

@@ -1,6 +1,7 @@
 #include "filecrawler/MetadataFileCrawler.h"
 #include "FakeFileTree.h"
 #include "filecrawler/AuxFileIdentifierValidator.h"
+#include "filecrawler/CaseColumnNames.h"
 #include "filecrawler/CrawlerBasicImporterParser.h"
 
 #include <gmock/gmock.h>
@@ -34,24 +35,21 @@ extern "C" int pthread_create(pthread_t* thread, pthread_attr_t const* attribute
 
 namespace {
 
-using ::testing::_;
 using ::testing::ElementsAre;
-using ::testing::InSequence;
 using ::testing::IsEmpty;
-using ::testing::NiceMock;
-using ::testing::Return;
 
-// A parser of another kind than the library's own.
-class MockParser : public CrawlerImporterParserInterface {
+// A parser that serves fixed case values.
+class FixedCases : public CrawlerBasicImporterParser {
 public:
-    MOCK_METHOD(void, appendRawFilePath, (std::string const&), (override));
-    MOCK_METHOD(void, clearFilePaths, (), (override));
-    MOCK_METHOD(void, applyMetadataPatternList, (std::vector<MetadataPattern> const&), (override));
-    MOCK_METHOD(std::vector<MetadataInfo>, metadataInfoList, (std::string const&), (const, override));
-    MOCK_METHOD(std::size_t, numDefinedCases, (), (const, override));
-    MOCK_METHOD(std::string, caseMetadataSValue, (std::size_t, std::size_t), (const, override));
-    MOCK_METHOD(std::vector<boost::shared_ptr<AuxFileInfoInterface>>, crawlerFilePathList, (),
-                (const, override));
+    explicit FixedCases(std::vector<std::vector<std::string>> values) : values_(std::move(values)) {}
+    std::size_t numDefinedCases() const override { return values_.size(); }
+    std::string caseMetadataSValue(std::size_t c, std::size_t k) const override
+    {
+        return values_.at(c).at(k);
+    }
+
+private:
+    std::vector<std::vector<std::string>> values_;
 };
 
 // Records what extract() delivers, and in which order.
@@ -135,44 +133,17 @@ TEST(ImporterCrawlResult, FolderIsCheckedForExistenceThenDirectoryThenReadabilit
     EXPECT_THAT(cases(importer.identifiedAuxFiles()), ElementsAre("x=1/kept:0"));
 }
 
-TEST(ImporterCrawlResult, AnotherParserGetsEveryPathInListOrder)
-{
-    auto parser = std::make_unique<MockParser>();
-    {
-        InSequence order;
-        EXPECT_CALL(*parser, appendRawFilePath("z/1"));
-        EXPECT_CALL(*parser, appendRawFilePath("a/2"));
-        EXPECT_CALL(*parser, appendRawFilePath("a/2"));
-    }
-    EXPECT_CALL(*parser, clearFilePaths()).Times(0);
-    MetadataFileCrawler importer(std::move(parser));
-    // A partial result is accepted like any other.
-    FolderCrawler::Result result = crawlResult(fakeDir("/study"), {"z/1", "a/2", "a/2"});
-    result.errorString = "The specified path: /study/b is not readable.";
-    importer.setCrawlResult(result);
-    EXPECT_THAT(importer.files(), ElementsAre("z/1", "a/2", "a/2"));
-}
-
 // files() is one list for the importer's life, showing the latest result.
 // Entries are objects of their own: one owner each, keeping nothing else
 // alive (not the stored result, nor its folder) once the importer is gone.
 TEST(ImporterCrawlResult, ResultsReplaceEachOtherInOneListAndEntriesKeepOnlyThemselves)
 {
-    {
-        MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
-        importer.setCrawlResult(crawlResult(fakeDir("/first"), {"x=1/a"}));
-        std::list<std::string> const& files = importer.files();
-        importer.setCrawlResult(crawlResult(fakeDir("/second"), {"x=1/a", "x=2/b"}));
-        importer.setMetadataPatternList({X});
-        EXPECT_EQ(&importer.files(), &files);
-        EXPECT_THAT(files, ElementsAre("x=1/a", "x=2/b"));
-    }
-
     FakeEntry::Ptr const root = fakeDir("/study");
     long const rootUses = root.use_count();
     auto importer = std::make_unique<MetadataFileCrawler>(std::make_unique<CrawlerBasicImporterParser>());
     importer->setCrawlResult(crawlResult(root, {"x=2/a", "x=1/a", "x=1/b", "x=3/c"})); // taken over
-    EXPECT_THAT(importer->files(), ElementsAre("x=2/a", "x=1/a", "x=1/b", "x=3/c"));
+    std::list<std::string> const& files = importer->files();
+    EXPECT_THAT(files, ElementsAre("x=2/a", "x=1/a", "x=1/b", "x=3/c"));
     EXPECT_FALSE(importer->hasCases()); // cases wait for a pattern list
     importer->setMetadataPatternList({X});
     auto const held = importer->identifiedAuxFiles();
@@ -183,7 +154,8 @@ TEST(ImporterCrawlResult, ResultsReplaceEachOtherInOneListAndEntriesKeepOnlyThem
     second.files.clear();
     importer->setMetadataPatternList({X});
     EXPECT_EQ(importer->folder()->path(), "/second");
-    EXPECT_THAT(importer->files(), ElementsAre("x=3/c", "x=4/d"));
+    EXPECT_EQ(&importer->files(), &files);
+    EXPECT_THAT(files, ElementsAre("x=3/c", "x=4/d"));
     EXPECT_THAT(cases(importer->identifiedAuxFiles()),
                 ElementsAre("x=1/a:0", "x=1/b:0", "x=2/a:1", "x=3/c:2", "x=4/d:3"));
     importer.reset();
@@ -289,12 +261,7 @@ TEST(ImporterExtract, DeliversANewCaseTableThenTheCollection)
 vtkSmartPointer<vtkTable> tableOf(std::vector<MetadataPattern> const& patterns,
                                   std::vector<std::vector<std::string>> const& values)
 {
-    auto parser = std::make_unique<NiceMock<MockParser>>();
-    ON_CALL(*parser, numDefinedCases()).WillByDefault(Return(values.size()));
-    ON_CALL(*parser, caseMetadataSValue(_, _)).WillByDefault([values](std::size_t c, std::size_t k) {
-        return values.at(c).at(k);
-    });
-    MetadataFileCrawler importer(std::move(parser));
+    MetadataFileCrawler importer(std::make_unique<FixedCases>(values));
     importer.setCrawlResult(crawlResult(fakeDir("/study"), {}));
     importer.setMetadataPatternList(patterns);
     RecordingContext context;
@@ -302,22 +269,26 @@ vtkSmartPointer<vtkTable> tableOf(std::vector<MetadataPattern> const& patterns,
     return context.table;
 }
 
-TEST(CaseTable, RepeatedColumnNamesGetCounters)
+TEST(CaseColumnNames, RepeatedTextsGetCountersAndNamesAreCText)
 {
     auto names = [](std::vector<std::string> const& texts) {
         std::vector<MetadataPattern> patterns;
         for (std::string const& text : texts)
             patterns.emplace_back(text, MetadataPattern::String);
-        vtkSmartPointer<vtkTable> const table = tableOf(patterns, {std::vector<std::string>(texts.size())});
-        std::vector<std::string> out;
-        for (vtkIdType k = 0; k < table->GetNumberOfColumns(); ++k)
-            out.push_back(table->GetColumnName(k));
-        return out;
+        return caseColumnNameList(patterns);
     };
-    EXPECT_THAT(names({"Re", "Re", "Re"}), ElementsAre("Re", "Re(2)", "Re(3)"));
-    EXPECT_THAT(names({"A", "A(2)", "A"}), ElementsAre("A", "A(2)", "A(3)"));
-    EXPECT_THAT(names({"A", "A", "A(2)"}), ElementsAre("A", "A(2)", "A(2)(2)"));
-    EXPECT_THAT(names({"", ""}), ElementsAre("", "(2)"));
+    std::pair<std::vector<std::string>, std::vector<std::string>> const cases[] = {
+        {{"Re", "Re", "Re"}, {"Re", "Re(2)", "Re(3)"}},
+        {{"A", "A(2)", "A"}, {"A", "A(2)", "A(3)"}},
+        {{"A", "A", "A(2)"}, {"A", "A(2)", "A(2)(2)"}},
+        {{"A", "A(2)", "A(2)", "A", "A"}, {"A", "A(2)", "A(2)(2)", "A(3)", "A(4)"}},
+        {{"", ""}, {"", "(2)"}},
+        {{"a", std::string("a\0b", 3)}, {"a", "a(2)"}}, // up to the NUL, as the table stores it
+    };
+    for (auto const& [texts, expected] : cases)
+        EXPECT_EQ(names(texts), expected);
+    std::vector<std::string> const many = names(std::vector<std::string>(20000, "x="));
+    EXPECT_EQ(many[1] + " " + many.back(), "x=(2) x=(20000)");
 }
 
 TEST(CaseTable, NumericTextsStayTextsAndNonNumbersBecomeNull)

@@ -12,16 +12,9 @@
 #include <QProcess>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <vtkDoubleArray.h>
-#include <vtkNew.h>
-#include <vtkStringArray.h>
-#include <vtkTable.h>
-#include <vtkTableReader.h>
-#include <vtkXMLTableReader.h>
 
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -54,26 +47,18 @@ QStringList const SAMPLE = QString("sample-study -p Re= -p Mach= -p model=:strin
                                .split(' ');
 
 struct Outcome {
-    int status = -1;
+    int status = -1; // -1: did not end normally within two minutes
     QByteArray out;
     QByteArray err;
 };
 
-// An unprivileged run drops to the user "nobody" when the tests run as root,
-// whom file modes do not stop.
-Outcome runProgram(QStringList arguments, QString const& directory = EXAMPLES, bool unprivileged = false)
+Outcome run(QString const& program, QStringList const& arguments, QString const& directory)
 {
-    QString program = PROGRAM;
-    if (unprivileged && geteuid() == 0) {
-        arguments = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", PROGRAM} + arguments;
-        program = "setpriv";
-    }
     QProcess process;
     process.setWorkingDirectory(directory);
     process.start(program, arguments);
     Outcome outcome;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        ADD_FAILURE() << "filecrawler " << arguments.join(' ').toStdString() << " did not end normally";
         process.kill();
         process.waitForFinished();
         return outcome;
@@ -82,6 +67,25 @@ Outcome runProgram(QStringList arguments, QString const& directory = EXAMPLES, b
     outcome.out = process.readAllStandardOutput();
     outcome.err = process.readAllStandardError();
     return outcome;
+}
+
+// An unprivileged run drops to the user "nobody" when the tests run as root,
+// whom file modes do not stop.
+Outcome runProgram(QStringList const& arguments, QString const& directory = EXAMPLES,
+                   bool unprivileged = false)
+{
+    if (unprivileged && geteuid() == 0)
+        return run("setpriv",
+                   QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", PROGRAM} + arguments,
+                   directory);
+    return run(PROGRAM, arguments, directory);
+}
+
+// Runs the program by the shell command `shell`, in which "$0" is the
+// program and "$@" its arguments.
+Outcome runInShell(QString const& shell, QStringList const& arguments)
+{
+    return run("sh", QStringList{"-c", shell, PROGRAM} + arguments, EXAMPLES);
 }
 
 QByteArray contents(QString const& path)
@@ -94,6 +98,12 @@ QByteArray contents(QString const& path)
 QByteArray expected(QString const& name)
 {
     return contents(EXPECTED + "/" + name);
+}
+
+QStringList entries(std::string const& folder)
+{
+    return QDir(QString::fromStdString(folder))
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
 // QProcess wants an application object.
@@ -131,10 +141,6 @@ TEST(ProgramOnSample, RunsOnTheShippedSampleWithoutArgumentsAndExplains)
     EXPECT_THAT(outcome.err.toStdString(),
                 testing::MatchesRegex("filecrawler: 59 files, 7 cases, 7 files in no case, [0-9.]+ s "
                                       "\\(--explain tells why files are in no case\\)\n"));
-
-    Outcome const alone = runProgram(SAMPLE + QStringList{"--explain"});
-    EXPECT_EQ(alone.status, 0);
-    EXPECT_EQ(alone.out, expected("sample-explain.txt"));
     // With --output the results go to the file, the explanation still to
     // standard output.
     DiskTree scratch;
@@ -142,69 +148,6 @@ TEST(ProgramOnSample, RunsOnTheShippedSampleWithoutArgumentsAndExplains)
     EXPECT_EQ(both.status, 0);
     EXPECT_EQ(both.out, expected("sample-explain.txt"));
     EXPECT_EQ(contents(scratch.qpath("cases.csv")), expected("sample.csv"));
-}
-
-template <typename Reader> vtkSmartPointer<vtkTable> readVtkTable(QString const& path)
-{
-    vtkNew<Reader> reader;
-    reader->SetFileName(QFile::encodeName(path).constData());
-    reader->Update();
-    return reader->GetOutput();
-}
-
-TEST(ProgramOutput, OddValuesSurviveInEveryFormat)
-{
-    DiskTree tree;
-    tree.file("v=a,b\"c/x=1/f.dat");
-    tree.file("v=two\nlines/x=2/f.dat");
-    tree.file("v=caf\xe9/x=3/f.dat");        // not UTF-8
-    tree.file("v=spaced out/x=1e999/f.dat"); // too large a number: "NULL"
-    auto const run = [&](QStringList const& more) {
-        Outcome const outcome = runProgram(
-            QStringList{QString::fromStdString(tree.root()), "-p", "v=:string", "-p", "x=", "-q"} + more);
-        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
-        return outcome.out;
-    };
-    EXPECT_EQ(run({"-f", "csv"}).toStdString(), "v=,x=\n"
-                                                "\"a,b\"\"c\",1\n"
-                                                "caf\xe9,3\n"
-                                                "spaced out,NULL\n"
-                                                "\"two\nlines\",2\n");
-    QByteArray const table = run({"-f", "table"}); // one line per case
-    EXPECT_THAT(table.toStdString(), HasSubstr("two\\nlines"));
-    EXPECT_EQ(table.count('\n'), 5);
-
-    QJsonParseError error{};
-    QJsonDocument const document = QJsonDocument::fromJson(run({"-f", "json"}), &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    QJsonArray const cases = document.object()["cases"].toArray();
-    ASSERT_EQ(cases.size(), 4);
-    auto const value = [&](int c, QString const& name) -> QJsonValue {
-        return cases[c].toObject()["values"].toObject()[name];
-    };
-    EXPECT_EQ(value(0, "v=").toString(), "a,b\"c");
-    EXPECT_EQ(value(0, "x=").toDouble(), 1.0);
-    EXPECT_TRUE(value(2, "x=").isNull());
-    EXPECT_EQ(value(3, "v=").toString(), "two\nlines");
-
-    // VTK reads back every byte, and NaN for a number that is not.
-    DiskTree out;
-    for (char const* file : {"odd.vtk", "odd.vtt"}) {
-        SCOPED_TRACE(file);
-        run({"-o", out.qpath(file)});
-        vtkSmartPointer<vtkTable> const read = QString(file).endsWith(".vtk")
-                                                   ? readVtkTable<vtkTableReader>(out.qpath(file))
-                                                   : readVtkTable<vtkXMLTableReader>(out.qpath(file));
-        ASSERT_EQ(read->GetNumberOfRows(), 4);
-        auto* const v = vtkStringArray::SafeDownCast(read->GetColumnByName("v="));
-        auto* const x = vtkDoubleArray::SafeDownCast(read->GetColumnByName("x="));
-        ASSERT_TRUE(v && x);
-        EXPECT_EQ(v->GetValue(0), "a,b\"c");
-        EXPECT_EQ(v->GetValue(1), "caf\xe9");
-        EXPECT_EQ(v->GetValue(3), "two\nlines");
-        EXPECT_EQ(x->GetValue(1), 3.0);
-        EXPECT_TRUE(std::isnan(x->GetValue(2)));
-    }
 }
 
 TEST(ProgramOutput, AnExistingFileIsReplacedWholeOrNotAtAll)
@@ -215,53 +158,36 @@ TEST(ProgramOutput, AnExistingFileIsReplacedWholeOrNotAtAll)
     // A run that fails leaves it as it was...
     EXPECT_EQ(runProgram(SAMPLE + QStringList{"-a", "x=*.nothing", "-o", output}).status, 7);
     EXPECT_EQ(contents(output), "old contents\n");
-    // ...a run that succeeds replaces it, and leaves no temporary file.
+    // ...one that succeeds replaces it, keeping its mode, and leaves no
+    // temporary file; root may replace a read-only one.
+    ASSERT_EQ(::chmod(output.toLocal8Bit().constData(), geteuid() == 0 ? 0444 : 0640), 0);
     EXPECT_EQ(runProgram(SAMPLE + QStringList{"-o", output}).status, 0);
     EXPECT_EQ(contents(output), expected("sample.csv"));
-    EXPECT_THAT(QDir(QString::fromStdString(scratch.root()))
-                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                ElementsAre("cases.csv"));
+    struct stat replaced {};
+    ASSERT_EQ(stat(output.toLocal8Bit().constData(), &replaced), 0);
+    EXPECT_EQ(replaced.st_mode & 07777, geteuid() == 0 ? 0444u : 0640u);
+    EXPECT_THAT(entries(scratch.root()), ElementsAre("cases.csv"));
     // A link stays a link; its target gets the results.
     QFile::link(output, scratch.qpath("link.csv"));
     EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "json", "-o", scratch.qpath("link.csv")}).status, 0);
     EXPECT_TRUE(QFileInfo(scratch.qpath("link.csv")).isSymLink());
     EXPECT_EQ(contents(output), expected("sample.json"));
-    // A device is written to, never replaced.
+    // A device, or a name of the program's own descriptors, is written to,
+    // never replaced: the shell's >> appends.
     EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "csv", "-o", "/dev/null"}).status, 0);
     struct stat null {};
     ASSERT_EQ(stat("/dev/null", &null), 0);
     EXPECT_TRUE(S_ISCHR(null.st_mode));
-    // A replaced file keeps its mode, also a read-only one that root may replace.
-    if (geteuid() == 0) {
-        ASSERT_EQ(::chmod(output.toLocal8Bit().constData(), 0444), 0);
-        EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "csv", "-o", output}).status, 0);
-        struct stat replaced {};
-        ASSERT_EQ(stat(output.toLocal8Bit().constData(), &replaced), 0);
-        EXPECT_EQ(replaced.st_mode & 07777, 0444u);
-        EXPECT_EQ(contents(output), expected("sample.csv"));
-    }
-}
-
-// Names of the program's own descriptors are written to, never replaced: the
-// shell's >> appends.
-TEST(ProgramOutput, OwnDescriptorsAreWrittenToNotReplaced)
-{
-    DiskTree scratch;
     std::string const log = scratch.path("log.txt");
     for (char const* name : {"/dev/stdout", "/dev/fd/3", "/proc/self/fd/3"}) {
         SCOPED_TRACE(name);
         std::ofstream(log) << "first line\n";
         struct stat before {};
         ASSERT_EQ(stat(log.c_str(), &before), 0);
-        QProcess shell;
-        shell.setWorkingDirectory(EXAMPLES);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("LOG", QString::fromStdString(log));
-        shell.setProcessEnvironment(environment);
-        shell.start("sh", QStringList{"-c", "exec \"$0\" \"$@\" 3>>\"$LOG\" >>\"$LOG\"", PROGRAM} + SAMPLE +
-                              QStringList{"-f", "csv", "-o", name});
-        ASSERT_TRUE(shell.waitForFinished(60000));
-        EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+        QString const append = QString::fromStdString(" 3>>'" + log + "' >>'" + log + "'");
+        EXPECT_EQ(
+            runInShell("exec \"$0\" \"$@\"" + append, SAMPLE + QStringList{"-f", "csv", "-o", name}).status,
+            0);
         struct stat after {};
         ASSERT_EQ(stat(log.c_str(), &after), 0);
         EXPECT_EQ(after.st_ino, before.st_ino);
@@ -283,26 +209,23 @@ TEST(ProgramOutput, AFullDiskLeavesTheOldFileAsItWas)
         std::string folder;
         ~Unmount() { umount2(folder.c_str(), MNT_DETACH); }
     } const unmount{folder};
-    std::ofstream(folder + "/old.csv") << "old contents\n";
+    std::string const old = folder + "/old.csv";
+    std::ofstream(old) << "old contents\n";
     {
         std::ofstream filler(folder + "/filler");
-        std::string const block(4096, 'x');
         for (int i = 0; i < 64 && filler; ++i)
-            filler << block << std::flush;
+            filler << std::string(4096, 'x') << std::flush;
     }
     for (char const* format : {"csv", "json", "vtk"}) {
         SCOPED_TRACE(format);
         Outcome const outcome =
-            runProgram(SAMPLE + QStringList{"-f", format, "-o", QString::fromStdString(folder + "/old.csv")});
+            runProgram(SAMPLE + QStringList{"-f", format, "-o", QString::fromStdString(old)});
         EXPECT_EQ(outcome.status, 8);
-        EXPECT_EQ(outcome.err.toStdString(), "filecrawler: cannot write the output: \"" + folder +
-                                                 "/old.csv\": No space left on device; nothing was written, "
-                                                 "and \"" +
-                                                 folder + "/old.csv\" is as it was.\n");
-        EXPECT_EQ(contents(QString::fromStdString(folder + "/old.csv")), "old contents\n");
-        EXPECT_THAT(QDir(QString::fromStdString(folder))
-                        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                    ElementsAre("filler", "old.csv"));
+        EXPECT_EQ(outcome.err.toStdString(), "filecrawler: cannot write the output: \"" + old +
+                                                 "\": No space left on device; nothing was written, and \"" +
+                                                 old + "\" is as it was.\n");
+        EXPECT_EQ(contents(QString::fromStdString(old)), "old contents\n");
+        EXPECT_THAT(entries(folder), ElementsAre("filler", "old.csv"));
     }
 }
 
@@ -322,7 +245,7 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
         int status;
         std::string message;
         bool unprivileged = false;
-    } const cases[] = {
+    } const errors[] = {
         // clang-format off
         {{"/nonexistent/study", "-p", "Re="}, 3, "The specified folder: /nonexistent/study does not exist."},
         {{scratch.qpath("plain.txt"), "-p", "Re="}, 4,
@@ -348,7 +271,7 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
          "cannot write the output: the folder \"" + root + "/locked\" is not writable.", true},
         // clang-format on
     };
-    for (auto const& c : cases) {
+    for (auto const& c : errors) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         Outcome const outcome = runProgram(c.arguments, EXAMPLES, c.unprivileged);
         EXPECT_EQ(outcome.status, c.status);
@@ -430,53 +353,15 @@ TEST(ProgramWarnings, WarningsEvenWhenQuietNoCaseExits11AndStudyFilesAreNotOverw
     EXPECT_EQ(contents(study.qpath("grid=128x64/log.txt")), "grid=\n128\n");
 }
 
-TEST(ProgramInputs, PatternTextsMayHoldSeparatorsAndRepeatInHundreds)
+// Run as "nobody": "b" and ".snapshot/hourly" may not be read. An unreadable
+// folder stops the crawl, keeping what was found; an excluded folder is never
+// entered, so it stops nothing; --keep-going skips the others.
+TEST(ProgramCrawl, UnreadableFoldersStopTheCrawlUnlessExcludedOrSkipped)
 {
     DiskTree scratch;
-    scratch.file("runs/Re=1/Mach=2/f.dat");
-    scratch.file("runs/Re=3/Mach=4/g.dat");
-    QString const root = QString::fromStdString(scratch.root());
-    // A pattern text may hold separators; repeated texts get numbered columns.
-    Outcome const separators =
-        runProgram({root, "-p", "Re=1/Mach=", "-p", "Re=", "-p", "Re=", "-f", "csv", "-q"});
-    EXPECT_EQ(separators.status, 11); // no case: no second Re= after Re=1/Mach=
-    EXPECT_EQ(separators.out.toStdString(), "Re=1/Mach=,Re=,Re=(2)\n");
-    // Hundreds of patterns.
-    QStringList many = {root, "-f", "csv", "-q"};
-    for (int i = 0; i < 300; ++i)
-        many << "-p"
-             << "s:string";
-    Outcome const manyPatterns = runProgram(many);
-    EXPECT_EQ(manyPatterns.status, 11);
-    EXPECT_THAT(manyPatterns.out.toStdString(), HasSubstr(",s(300)\n"));
-}
-
-TEST(ProgramCrawl, UnreadableFolderStopsTheCrawlButKeepsWhatWasFound)
-{
-    DiskTree scratch;
-    scratch.file("a/Re=1/f.dat");
-    scratch.file("b/Re=2/f.dat");
-    scratch.file("c/Re=3/f.dat");
-    scratch.chmod("b", 0);
-    Outcome const outcome =
-        runProgram({QString::fromStdString(scratch.root()), "-p", "Re=", "-f", "csv", "-q"}, EXAMPLES, true);
-    EXPECT_EQ(outcome.status, 6);
-    EXPECT_EQ(outcome.err.toStdString(), "filecrawler: The specified path: " + scratch.path("b") +
-                                             " is not readable. The crawl stopped there; the results cover "
-                                             "the 1 file found before it.\n");
-    EXPECT_EQ(outcome.out.toStdString(), "Re=\n1\n");
-}
-
-// Run as "nobody": "b" and ".snapshot/hourly" may not be read. An excluded
-// folder is never entered, so it stops nothing; --keep-going skips the others.
-TEST(ProgramCrawl, ExcludedFoldersArePrunedAndKeepGoingSkipsUnreadableOnes)
-{
-    DiskTree scratch;
-    scratch.file("a/Re=1/f.dat");
-    scratch.file("b/Re=2/f.dat");
-    scratch.file("c/Re=3/f.dat");
-    scratch.file("c/Re=3/.f.dat.swp");
-    scratch.file(".snapshot/hourly/c/Re=3/f.dat");
+    for (char const* file : {"a/Re=1/f.dat", "b/Re=2/f.dat", "c/Re=3/f.dat", "c/Re=3/.f.dat.swp",
+                             ".snapshot/hourly/c/Re=3/f.dat"})
+        scratch.file(file);
     scratch.chmod("b", 0);
     scratch.chmod(".snapshot/hourly", 0);
     QStringList const base = {QString::fromStdString(scratch.root()),
@@ -501,16 +386,18 @@ TEST(ProgramCrawl, ExcludedFoldersArePrunedAndKeepGoingSkipsUnreadableOnes)
         {{"--exclude", "/b/"}, 0, 2, 2, ""},
         {{"--keep-going"}, 12, 2, 2, skipped},
         {{"--keep-going", "--exclude", "Re=3"}, 12, 1, 1, skipped},
-        {{}, 6, 1, 1, "is not readable. The crawl stopped there"},
+        {{},
+         6,
+         1,
+         1,
+         "filecrawler: The specified path: " + scratch.path("b") +
+             " is not readable. The crawl stopped there; the results cover the 1 file found before it.\n"},
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.more.join(' ').toStdString());
         Outcome const outcome = runProgram(base + c.more, EXAMPLES, true);
         EXPECT_EQ(outcome.status, c.status);
-        if (c.err.empty())
-            EXPECT_THAT(outcome.err.toStdString(), IsEmpty());
-        else
-            EXPECT_THAT(outcome.err.toStdString(), HasSubstr(c.err));
+        EXPECT_EQ(outcome.err.toStdString(), c.err);
         QJsonObject const document = QJsonDocument::fromJson(outcome.out).object();
         EXPECT_EQ(document["fileCount"].toInt(), c.files);
         EXPECT_EQ(document["cases"].toArray().size(), c.cases);
@@ -536,29 +423,22 @@ TEST(ProgramExplain, ListsEveryFileAsTextOrJsonAndPointsAbovePatternTextsInRoot)
     Outcome const json = runProgram({root, "-p", "Re=", "--explain", "-f", "json", "-q"});
     EXPECT_EQ(json.status, 11);
     QJsonObject const document = QJsonDocument::fromJson(json.out).object();
-    EXPECT_EQ(document["fileCount"].toInt(), 4);
     EXPECT_EQ(document["unmatchedFileCount"].toInt(), 4);
     EXPECT_EQ(document["patternsInRoot"].toArray(), QJsonArray{"Re="});
     EXPECT_EQ(document["suggestedRoot"].toString(), scratch.qpath("study"));
-    QJsonObject const reason = document["reasons"].toArray()[0].toObject();
-    EXPECT_EQ(reason["reason"].toString(), "no \"Re=\" in the path");
-    EXPECT_EQ(reason["kind"].toString(), "missing-text");
-    EXPECT_EQ(reason["pattern"].toString(), "Re=");
-    EXPECT_EQ(reason["count"].toInt(), 4);
-    EXPECT_EQ(reason["paths"].toArray(), (QJsonArray{"a/f.dat", "b/f.dat", "c/f.dat"}));
-
-    // Following the advice gives the case.
-    Outcome const above = runProgram({scratch.qpath("study"), "-p", "Re=", "-f", "csv", "-q"});
-    EXPECT_EQ(above.out.toStdString(), "Re=\n1000\n");
+    EXPECT_EQ(document["reasons"].toArray()[0].toObject(),
+              (QJsonObject{{"reason", "no \"Re=\" in the path"},
+                           {"kind", "missing-text"},
+                           {"pattern", "Re="},
+                           {"count", 4},
+                           {"paths", QJsonArray{"a/f.dat", "b/f.dat", "c/f.dat"}}}));
 }
 
 TEST(ProgramOutput, CaseFilesNoIdentifierSelectsAreListedAsUntagged)
 {
     DiskTree scratch;
-    scratch.file("Re=1/mesh.msh");
-    scratch.file("Re=1/core");
-    scratch.file("Re=2/mesh.msh");
-    scratch.file("notes.txt"); // in no case: never untagged
+    for (char const* file : {"Re=1/mesh.msh", "Re=1/core", "Re=2/mesh.msh", "notes.txt"}) // notes: in no case
+        scratch.file(file);
     QStringList const base = {QString::fromStdString(scratch.root()), "-p", "Re=", "-a", "mesh=*.msh", "-q"};
     QJsonObject const document =
         QJsonDocument::fromJson(runProgram(base + QStringList{"-f", "json"}).out).object();
@@ -585,21 +465,7 @@ TEST(ProgramOutput, CaseFilesNoIdentifierSelectsAreListedAsUntagged)
 // Runs the program with its address space limited to `kilobytes`.
 Outcome runLimited(int kilobytes, QStringList const& arguments)
 {
-    QProcess shell;
-    shell.setWorkingDirectory(EXAMPLES);
-    shell.start("sh", QStringList{"-c", "ulimit -v " + QString::number(kilobytes) + " && exec \"$0\" \"$@\"",
-                                  PROGRAM} +
-                          arguments);
-    Outcome outcome;
-    if (!shell.waitForFinished(120000) || shell.exitStatus() != QProcess::NormalExit) {
-        shell.kill();
-        shell.waitForFinished();
-        return outcome;
-    }
-    outcome.status = shell.exitCode();
-    outcome.out = shell.readAllStandardOutput();
-    outcome.err = shell.readAllStandardError();
-    return outcome;
+    return runInShell("ulimit -v " + QString::number(kilobytes) + " && exec \"$0\" \"$@\"", arguments);
 }
 
 // Memory that runs out mid-crawl is no unreadable folder: status 9, and the
@@ -622,10 +488,9 @@ TEST(ProgramCrawl, RunningOutOfMemoryWritesNothing)
     scratch.dir(deep);
     int const folder = ::open(scratch.path(deep).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(folder, 0);
-    for (int i = 0; i < 40000; ++i) {
-        std::string const name = std::to_string(i) + std::string(100, 'f');
-        ::close(openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-    }
+    for (int i = 0; i < 40000; ++i)
+        ::close(openat(folder, (std::to_string(i) + std::string(100, 'f')).c_str(),
+                       O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
     ::close(folder);
     DiskTree out;
     QString const output = out.qpath("cases.csv");
@@ -637,12 +502,10 @@ TEST(ProgramCrawl, RunningOutOfMemoryWritesNothing)
     EXPECT_THAT(outcome.err.toStdString(), HasSubstr("memory ran out"));
     EXPECT_THAT(outcome.err.toStdString(), HasSubstr("nothing was written"));
     EXPECT_EQ(contents(output), "old contents\n");
-    EXPECT_THAT(QDir(QString::fromStdString(out.root()))
-                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                ElementsAre("cases.csv"));
+    EXPECT_THAT(entries(out.root()), ElementsAre("cases.csv"));
 }
 
-bool catchesInterrupt(qint64 pid)
+bool catchesInterrupt(pid_t pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);)
@@ -716,8 +579,7 @@ TEST(ProgramInterrupt, CtrlCStopsEveryStageAndSaysWhatWasWritten)
         {"pipe",
          {scratch.qpath("many"), "-p", "Re=", "-a", "f=*.dat", "-q"},
          "filecrawler: interrupted while writing the results; standard output got the first ([0-9]+) bytes "
-         "of the "
-         "results( \\(and perhaps some more: a write was under way\\))?\\.\n"},
+         "of the results( \\(and perhaps some more: a write was under way\\))?\\.\n"},
     };
     for (auto const& c : cases) {
         SCOPED_TRACE(c.stage);

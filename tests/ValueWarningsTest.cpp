@@ -38,24 +38,9 @@ std::unique_ptr<MetadataFileCrawler> importerOf(std::list<std::string> paths,
     return importer;
 }
 
-char const* kindName(ValueWarning::Kind kind)
-{
-    switch (kind) {
-    case ValueWarning::NumberFollowedByText:
-        return "number+text";
-    case ValueWarning::TextCutAtDot:
-        return "text cut";
-    case ValueWarning::InsideLongerKey:
-        return "longer key";
-    case ValueWarning::InsidePreviousText:
-        return "inside previous";
-    case ValueWarning::LookAlikeCases:
-        return "look alike";
-    case ValueWarning::NotANumberInOutput:
-        return "not a number";
-    }
-    return "?";
-}
+// By ValueWarning::Kind.
+char const* const KIND_NAMES[] = {"number+text",     "text cut",   "longer key",
+                                  "inside previous", "look alike", "not a number"};
 
 // Each warning as "kind, pattern text, paths, example | fix", as the program finds them.
 std::vector<std::string> warningsFor(std::list<std::string> paths, std::string const& patternValues)
@@ -71,7 +56,7 @@ std::vector<std::string> warningsFor(std::list<std::string> paths, std::string c
     for (ValueWarning const& warning : warnings.warnings()) {
         std::string const& message = warning.message;
         std::size_t const fix = message.rfind(". ");
-        found.push_back(std::string(kindName(warning.kind)) + ", " + list[warning.pattern].pattern + ", " +
+        found.push_back(std::string(KIND_NAMES[warning.kind]) + ", " + list[warning.pattern].pattern + ", " +
                         std::to_string(warning.paths) + ", " + warning.example + " |" +
                         (fix == std::string::npos ? message : message.substr(fix + 1)));
     }
@@ -142,28 +127,16 @@ TEST(ValueWarnings, NameThePatternTheCountAnExampleAndTheFix)
 // must be what the importer answers.
 TEST(PathRecords, AreTheImportersRecordsForEveryPath)
 {
-    std::list<std::string> const paths = {"Re=1/Mach=2/a",
-                                          "Re=1/Mach=2/b/Re=5",
-                                          "Re=1/Mach=2/.hidden",
-                                          "Re=1/Mach=2/c.d/e",
-                                          "Re=1/Mach=2x/d",
-                                          "Re=1/Mach=2e/f",
-                                          "Re=1/Mach=2e5/f",
-                                          "Re=1/Mach=2\\g",
-                                          "Re=1/Mach=2\\h/i",
-                                          "Re=1/Mach=x/f",
-                                          "Re=1/Mach=2",
-                                          "Re=1/Mach=2.dat",
-                                          "Re=1/model=a/b",
-                                          "Re=1/model=a/b.c",
-                                          "Re=1/model=a.b/c",
-                                          "Re=1/model=a",
-                                          "Re=1/model=ab",
-                                          "Re=1/model=ab.x",
-                                          "Re=1/model=/x",
-                                          "x/Re=1/Mach=2/model=k/y",
-                                          "x/Re=1/Mach=2/model=k/z.vtu",
-                                          "Mach=1/Re=2/model=q"};
+    std::list<std::string> paths;
+    for (QString const& path :
+         QString(
+             "Re=1/Mach=2/a Re=1/Mach=2/b/Re=5 Re=1/Mach=2/.hidden Re=1/Mach=2/c.d/e Re=1/Mach=2x/d "
+             "Re=1/Mach=2e/f Re=1/Mach=2e5/f Re=1/Mach=2\\g Re=1/Mach=2\\h/i Re=1/Mach=x/f Re=1/Mach=2 "
+             "Re=1/Mach=2.dat Re=1/model=a/b Re=1/model=a/b.c Re=1/model=a.b/c Re=1/model=a Re=1/model=ab "
+             "Re=1/model=ab.x Re=1/model=/x x/Re=1/Mach=2/model=k/y x/Re=1/Mach=2/model=k/z.vtu "
+             "Mach=1/Re=2/model=q")
+             .split(' '))
+        paths.push_back(path.toStdString());
     for (std::string const patternValues :
          {"Re= Mach=", "Re= model=:string", "Re= Mach= model=:string", "Mach=:string", "model=:string Re="}) {
         SCOPED_TRACE(patternValues);

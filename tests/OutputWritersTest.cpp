@@ -1,0 +1,79 @@
+// The output formats on values that need care: separators, quotes, line
+// breaks and bytes that are not UTF-8 in texts, numbers that are not.
+#include "OutputWriters.h"
+#include "ImportReport.h"
+
+#include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+#include <vtkDoubleArray.h>
+#include <vtkNew.h>
+#include <vtkStringArray.h>
+#include <vtkTable.h>
+#include <vtkTableReader.h>
+#include <vtkXMLTableReader.h>
+
+#include <cmath>
+
+namespace {
+
+std::string written(cli::ImportReport const& report, cli::OutputFormat format)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    cli::writeReport(report, format, buffer);
+    return buffer.data().toStdString();
+}
+
+template <typename Reader> vtkSmartPointer<vtkTable> readBack(std::string const& bytes)
+{
+    vtkNew<Reader> reader;
+    reader->ReadFromInputStringOn();
+    reader->SetInputString(bytes);
+    reader->Update();
+    return reader->GetOutput();
+}
+
+TEST(OutputWriters, OddValuesSurviveEveryFormat)
+{
+    cli::ImportReport report;
+    report.columns = {{"v=", false}, {"x=", true}};
+    report.values = {{"a,b\"c", "1"}, {"caf\xe9", "NULL"}, {"two\nlines", "2e0"}, {"x\ry", "3"}};
+    EXPECT_EQ(written(report, cli::OutputFormat::Csv),
+              "v=,x=\n\"a,b\"\"c\",1\ncaf\xe9,NULL\n\"two\nlines\",2e0\n\"x\ry\",3\n");
+    QJsonArray const cases =
+        QJsonDocument::fromJson(QByteArray::fromStdString(written(report, cli::OutputFormat::Json)))
+            .object()["cases"]
+            .toArray();
+    ASSERT_EQ(cases.size(), 4);
+    auto const value = [&](int c, QString const& name) {
+        return cases[c].toObject()["values"].toObject()[name];
+    };
+    EXPECT_EQ(value(0, "v=").toString(), "a,b\"c");
+    EXPECT_EQ(value(0, "x=").toDouble(), 1.0);
+    EXPECT_TRUE(value(1, "x=").isNull());
+    EXPECT_EQ(value(2, "v=").toString(), "two\nlines");
+    EXPECT_EQ(value(2, "x=").toDouble(), 2.0);
+    // VTK reads back every byte, and NaN for a number that is not.
+    for (vtkSmartPointer<vtkTable> const& table :
+         {readBack<vtkTableReader>(written(report, cli::OutputFormat::VtkLegacy)),
+          readBack<vtkXMLTableReader>(written(report, cli::OutputFormat::VtkXml))}) {
+        ASSERT_EQ(table->GetNumberOfRows(), 4);
+        auto* const v = vtkStringArray::SafeDownCast(table->GetColumnByName("v="));
+        auto* const x = vtkDoubleArray::SafeDownCast(table->GetColumnByName("x="));
+        ASSERT_TRUE(v && x);
+        EXPECT_EQ(v->GetValue(1), "caf\xe9");
+        EXPECT_EQ(v->GetValue(2), "two\nlines");
+        EXPECT_TRUE(std::isnan(x->GetValue(1)));
+        EXPECT_EQ(x->GetValue(2), 2.0);
+    }
+
+    // A row of one empty field is no empty line, which readers skip.
+    report.columns = {{"v=", false}};
+    report.values = {{""}, {"x"}};
+    EXPECT_EQ(written(report, cli::OutputFormat::Csv), "v=\n\"\"\nx\n");
+}
+
+} // namespace
