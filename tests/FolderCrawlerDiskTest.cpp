@@ -37,6 +37,27 @@ using ::testing::IsEmpty;
 #define EXPECT_NO_CRAWL_ERROR(crawl)                                                                         \
     EXPECT_TRUE((crawl).errorString.isNull()) << (crawl).errorString.toStdString().substr(0, 300)
 
+// Each child as "name:kinds", kinds being d(irectory), f(ile) and r(eadable).
+std::vector<std::string> kinds(FileInfoInterface const& folder)
+{
+    std::vector<std::string> out;
+    for (auto const& child : folder.children(""))
+        out.push_back(child->name() + ":" + (child->isDirectory() ? "d" : "") + (child->isFile() ? "f" : "") +
+                      (child->isReadable() ? "r" : ""));
+    return out;
+}
+
+boost::shared_ptr<FileInfoInterface const>
+named(std::vector<boost::shared_ptr<FileInfoInterface const>> const& entries, std::string const& name)
+{
+    auto const found =
+        std::find_if(entries.begin(), entries.end(), [&](auto const& e) { return e->name() == name; });
+    EXPECT_NE(found, entries.end()) << name;
+    return found == entries.end() ? LocalFileInfo::create("/nonexistent") : *found;
+}
+
+// Entries tell their kind from the listing; special files and links that
+// lead nowhere are skipped, and none blocks the walk.
 TEST(FolderCrawlerOnDisk, SpecialEntriesAndDanglingLinksAreSkippedWithoutBlocking)
 {
     DiskTree tree;
@@ -47,6 +68,9 @@ TEST(FolderCrawlerOnDisk, SpecialEntriesAndDanglingLinksAreSkippedWithoutBlockin
     tree.symlink("null", "/dev/null");
     tree.fifo("sub/fifo");
     tree.file("sub/b.txt");
+    tree.symlink("sub/up", "..");
+    tree.symlink("linkdir", "sub");
+    tree.symlink("linkfile", "a.txt");
     tree.symlink("dangling", "nowhere");
     tree.symlink("dangling-folder", tree.path("missing/folder"));
     tree.symlink("to-dangling", "dangling");
@@ -56,10 +80,26 @@ TEST(FolderCrawlerOnDisk, SpecialEntriesAndDanglingLinksAreSkippedWithoutBlockin
 
     CrawlOutcome const crawl = crawlOnDisk(tree.root());
     EXPECT_NO_CRAWL_ERROR(crawl);
-    EXPECT_THAT(crawl.files, ElementsAre("a.txt", "sub/b.txt"));
-    EXPECT_THAT(crawl.directories, ElementsAre(tree.root(), tree.path("sub")));
-    for (char const* root : {"dangling", "missing"})
-        EXPECT_EQ(crawlOnDisk(tree.path(root)).errorString.toStdString(),
+    EXPECT_THAT(crawl.files, ElementsAre("a.txt", "linkdir/b.txt", "linkfile", "sub/b.txt"));
+    EXPECT_THAT(crawl.directories, ElementsAre(tree.root(), tree.path("linkdir"), tree.path("sub")));
+    auto const root = LocalFileInfo::create(tree.root() + "//");
+    EXPECT_EQ(root->path(), tree.root());
+    EXPECT_THAT(kinds(*root), ElementsAre("a.txt:fr", "dangling:r", "dangling-folder:r", "fifo:r",
+                                          "link-to-fifo:r", "linkdir:dr", "linkfile:fr", "null:r", "ping:r",
+                                          "pong:r", "self:r", "socket:r", "sub:dr", "to-dangling:r"));
+    // Seen from the root, sub/up leads back onto the path; seen from sub alone it does not.
+    EXPECT_THAT(kinds(*named(root->children(""), "sub")), ElementsAre("b.txt:fr", "fifo:r", "up:r"));
+    EXPECT_THAT(kinds(*LocalFileInfo::create(tree.path("sub"))), ElementsAre("b.txt:fr", "fifo:r", "up:dr"));
+    // A folder removed since it was listed reads as empty, not as an error
+    // (the filter keeps it from being read ahead).
+    tree.dir("gone");
+    auto const listed = LocalFileInfo::create(tree.root())->children("*");
+    rmdir(tree.path("gone").c_str());
+    auto const gone = named(listed, "gone");
+    EXPECT_TRUE(gone->isReadable());
+    EXPECT_THAT(gone->children(""), IsEmpty());
+    for (char const* missing : {"dangling", "missing"})
+        EXPECT_EQ(crawlOnDisk(tree.path(missing)).errorString.toStdString(),
                   "The specified directory does not exist.");
     // A file as the root is walked as a folder without entries.
     CrawlOutcome const file = crawlOnDisk(tree.path("a.txt"));
@@ -96,45 +136,6 @@ TEST(FolderCrawlerOnDisk, LinksAreFollowedButNoFolderOnTheWayIsEnteredAgain)
     EXPECT_THAT(crawl.directories, ElementsAre(tree.root(), tree.path("a"), tree.path("a/b"),
                                                tree.path("a/b/c"), tree.path("external"), tree.path("p"),
                                                tree.path("p/to-r"), tree.path("r"), tree.path("r/to-p")));
-}
-
-// Each child as "name:kinds", kinds being d(irectory), f(ile) and r(eadable).
-std::vector<std::string> kinds(FileInfoInterface const& folder)
-{
-    std::vector<std::string> out;
-    for (auto const& child : folder.children(""))
-        out.push_back(child->name() + ":" + (child->isDirectory() ? "d" : "") + (child->isFile() ? "f" : "") +
-                      (child->isReadable() ? "r" : ""));
-    return out;
-}
-
-TEST(LocalFileInfo, EntriesTellTheirKindFromTheListing)
-{
-    DiskTree tree;
-    tree.symlink("d/up", "..");
-    tree.file("file");
-    tree.symlink("dangling", "nowhere");
-    tree.fifo("fifo");
-    tree.symlink("linkfile", "file");
-    tree.symlink("linkdir", "d");
-    auto const root = LocalFileInfo::create(tree.root() + "//");
-    EXPECT_EQ(root->path(), tree.root());
-    EXPECT_THAT(kinds(*root),
-                ElementsAre("d:dr", "dangling:r", "fifo:r", "file:fr", "linkdir:dr", "linkfile:fr"));
-    // Seen from the root, d/up leads back onto the path; seen from d alone it does not.
-    EXPECT_THAT(kinds(*root->children("").front()), ElementsAre("up:r"));
-    EXPECT_THAT(kinds(*LocalFileInfo::create(tree.path("d"))), ElementsAre("up:dr"));
-
-    // A folder removed since it was listed reads as empty, not as an error
-    // (the filter keeps it from being read ahead).
-    tree.dir("gone");
-    auto const listed = LocalFileInfo::create(tree.root())->children("*");
-    rmdir(tree.path("gone").c_str());
-    auto const gone =
-        std::find_if(listed.begin(), listed.end(), [](auto const& e) { return e->name() == "gone"; });
-    ASSERT_NE(gone, listed.end());
-    EXPECT_TRUE((*gone)->isReadable());
-    EXPECT_THAT((*gone)->children(""), IsEmpty());
 }
 
 // The crawl of `root` in a child process, after `prepare` has run there

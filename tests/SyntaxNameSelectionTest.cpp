@@ -4,10 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <random>
-#include <stdexcept>
 
 namespace {
 
@@ -19,11 +16,6 @@ QStringList latin1List(std::vector<std::string> const& names)
     for (std::string const& name : names)
         list.append(QString::fromLatin1(name.data(), static_cast<int>(name.size())));
     return list;
-}
-
-std::string message(norvale::ValidationResult const& result)
-{
-    return result.isValid() ? "valid" : result.errorString();
 }
 
 // How a syntax name selects: QRegExp's wildcard syntax, case-sensitive, at
@@ -76,21 +68,6 @@ TEST(SyntaxNameFilter, SelectsNamesThatEndInTextMatchingTheSyntaxName)
             selected.push_back(name.toLatin1().toStdString());
         EXPECT_THAT(selected, ElementsAreArray(c.selected)) << c.syntaxName;
     }
-}
-
-TEST(SyntaxNameFilter, ValidatesWhatSelectsSomething)
-{
-    SyntaxNameFilter const filter(std::string("run1/grid.dat"));
-    for (std::string accepted : {"*.dat", "grid.dat", "?rid.dat", "run1/*", "*1/g*"})
-        EXPECT_EQ(message(filter.validate(accepted)), "valid") << accepted;
-    for (std::string rejected : {"*.txt", "run1", "Grid.dat", "", "*", "***"})
-        EXPECT_EQ(message(filter.validate(rejected)), "Invalid pattern.") << rejected;
-    SyntaxNameFilter const empty{std::string()};
-    for (std::string syntaxName : {std::string("?"), std::string("*a"), std::string("\0", 1)})
-        EXPECT_EQ(message(empty.validate(syntaxName)), "Invalid pattern.");
-    // The name ends at its first NUL.
-    EXPECT_EQ(message(SyntaxNameFilter(std::string("a.dat\0.txt", 10)).validate("*.txt")),
-              "Invalid pattern.");
 }
 
 TEST(NameStore, GivesBackEveryNameInAnyOrderOfReading)
