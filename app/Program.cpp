@@ -120,7 +120,9 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     bool const writeResults = !options.explain || !options.toStandardOutput();
 
     stage = "reading the values in the paths";
-    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
+    auto parser = std::make_unique<CrawlerBasicImporterParser>();
+    CrawlerImporterParserInterface const& cases = *parser; // the importer's from here on
+    MetadataFileCrawler importer(std::move(parser));
     try {
         importer.setCrawlResult(std::move(crawl)); // millions of paths: taken over, not copied
     } catch (norvale::ExceptionBase const& error) {
@@ -148,7 +150,7 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     stage = "forming the cases";
     ProgramLoadContext context;
     importer.extract(context);
-    ImportReport report = buildReport(context, options.patterns, options.identifiers,
+    ImportReport report = buildReport(context, cases, options.patterns, options.identifiers,
                                       writeResults && auxUsable && showsFiles(format));
     if (!report.files.empty())
         addUntaggedFiles(report, importer.identifiedAuxFiles());
@@ -158,7 +160,7 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
 
     stage = "checking the values";
     ValueWarnings valueWarnings(options.patterns);
-    valueWarnings.setCases(report.values);
+    valueWarnings.setCases(report.texts);
     bool const hasCases = importer.hasCases();
     std::optional<Explanation> explanation;
     if (options.explain || !hasCases) {

@@ -12,6 +12,7 @@
 #include "filecrawler/CrawlerBasicImporterParser.h"
 #include "filecrawler/FolderCrawler.h"
 #include "filecrawler/MetadataFileCrawler.h"
+#include "filecrawler/MetadataValueNumber.h"
 #include "host/ExceptionBase.h"
 #include "host/LocalFileInfo.h"
 #include "host/TagValidator.h"
@@ -98,34 +99,22 @@ std::unique_ptr<FolderCrawler> walk(boost::shared_ptr<FileInfoInterface const> r
     return crawler;
 }
 
-// The case table's texts and numbers, column by column, with each value's
-// text as it stood in a path of its case.
-void readCases(Result& result, ImportReport const& report, MetadataFileCrawler const& importer,
-               std::vector<boost::shared_ptr<AuxFileInfoInterface>> const& caseFiles)
+// The report's texts and their numbers, column by column.
+void readCases(Result& result, ImportReport const& report)
 {
     std::size_t const cases = report.caseCount();
-    std::size_t const columns = report.columns.size();
-    result.texts.assign(columns, std::vector<std::string>(cases));
-    result.numbers.assign(columns, std::vector<double>(cases, std::numeric_limits<double>::quiet_NaN()));
-    std::vector<bool> read(cases, false);
-    for (boost::shared_ptr<AuxFileInfoInterface> const& file : caseFiles) {
-        std::size_t const caseIndex = file->caseIndex();
-        if (caseIndex >= cases || read[caseIndex])
-            continue;
-        read[caseIndex] = true;
-        std::vector<MetadataInfo> const records = importer.metadataInfoList(file->filePath());
-        for (std::size_t c = 0; c < columns && c < records.size(); ++c)
-            result.texts[c][caseIndex] = records[c].value;
-    }
-    for (std::size_t r = 0; r < cases; ++r)
-        for (std::size_t c = 0; c < columns; ++c) {
-            std::string const& shown = report.values[r][c];
-            if (!read[r])
-                result.texts[c][r] = shown;
-            if (report.columns[c].numeric)
-                if (std::optional<double> const number = numericValue(shown))
-                    result.numbers[c][r] = *number;
+    result.texts.resize(report.columns.size());
+    result.numbers.resize(report.columns.size());
+    for (std::size_t c = 0; c < report.columns.size(); ++c) {
+        result.texts[c].reserve(cases);
+        result.numbers[c].reserve(cases);
+        for (std::vector<std::string> const& row : report.texts) {
+            result.texts[c].push_back(row[c]);
+            std::optional<double> const number =
+                report.columns[c].numeric ? metadataValueNumber(row[c]) : std::nullopt;
+            result.numbers[c].push_back(number.value_or(std::numeric_limits<double>::quiet_NaN()));
         }
+    }
 }
 
 void listFiles(Result& result, ImportReport& report)
@@ -196,7 +185,9 @@ StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll con
     for (std::string const& folder : result.skipped)
         result.warnings.push_back(folder + " is not readable; skipped (--keep-going).");
 
-    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
+    auto parser = std::make_unique<CrawlerBasicImporterParser>();
+    CrawlerImporterParserInterface const& cases = *parser; // the importer's from here on
+    MetadataFileCrawler importer(std::move(parser));
     try {
         importer.setCrawlResult(crawler->takeResult());
     } catch (norvale::ExceptionBase const& error) {
@@ -225,16 +216,16 @@ StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll con
     ProgramLoadContext context;
     importer.extract(context);
     result.caseTable = context.caseTable();
-    ImportReport report = buildReport(context, options.patterns, options.identifiers, auxUsable);
+    ImportReport report = buildReport(context, cases, options.patterns, options.identifiers, auxUsable);
     if (auxUsable && report.files.empty()) // no identifier: every file of a case is untagged
         report.files.assign(report.caseCount(), {});
     addUntaggedFiles(report, caseFiles);
     result.columns = report.columns;
-    readCases(result, report, importer, caseFiles);
+    readCases(result, report);
     listFiles(result, report);
 
     ValueWarnings valueWarnings(options.patterns);
-    valueWarnings.setCases(report.values);
+    valueWarnings.setCases(report.texts);
     Explanation explanation(options.patterns, Explanation::ALL);
     explanation.setRoot(options.root);
     survey(importer, options.patterns, valueWarnings, &explanation);

@@ -234,7 +234,7 @@ TEST(ReportText, AOneColumnRowWithAnEmptyValueIsNotAnEmptyLine)
 {
     cli::ImportReport report;
     report.columns = {cli::ReportColumn{"v=", false}};
-    report.values = {{""}, {"x"}};
+    report.texts = {{""}, {"x"}};
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     cli::writeReport(report, cli::OutputFormat::Csv, buffer);

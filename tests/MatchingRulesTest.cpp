@@ -4,10 +4,13 @@
 // (ParserEquivalenceTest) rely on those following the same rules.
 #include "filecrawler/CrawlerBasicImporterParser.h"
 #include "filecrawler/CrawlerFilePath.h"
+#include "filecrawler/MetadataValueNumber.h"
 #include "filecrawler/PathValueScanner.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 
@@ -37,6 +40,23 @@ TEST(PathValueScanner, NumbersEndWhereTheyCannotGoOn)
         EXPECT_EQ(valueIn(true, segment), value) << segment;
     EXPECT_EQ(valueIn(true, std::string("x=12", 3)), "1"); // never past the segment
     EXPECT_EQ(valueIn(true, "R", 3), "-");
+}
+
+// A whole value text is a number by the same rule, D exponents included;
+// beyond the range of double it is infinity, below it zero.
+TEST(PathValueScanner, WholeTextsThatAreNumbersGiveTheNearestDouble)
+{
+    double const inf = std::numeric_limits<double>::infinity();
+    double const none = -42; // stands for "no number"
+    std::pair<char const*, double> const cases[] = {
+        {"1.0D+03", 1000}, {"2d3", 2000},  {"007", 7},       {"-.5e-3", -0.0005}, {"+.5", 0.5},
+        {"5.e3", 5000},    {"1e999", inf}, {"-1e999", -inf}, {"1e-999", 0},       {"12e", none},
+        {"", none},        {"abc", none},  {"1.", none},     {"1e5x", none},      {" 1", none},
+        {"nan", none},     {"inf", none},  {"0x10", none}};
+    for (auto const& [text, number] : cases) {
+        std::optional<double> const got = metadataValueNumber(text);
+        EXPECT_EQ(got.value_or(none), number) << text;
+    }
 }
 
 TEST(PathValueScanner, TextsEndAtASeparatorOrAtTheEndWithoutExtensions)

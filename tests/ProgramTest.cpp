@@ -157,8 +157,8 @@ TEST(ProgramOutput, OddValuesSurviveInEveryFormat)
     DiskTree tree;
     tree.file("v=a,b\"c/x=1/f.dat");
     tree.file("v=two\nlines/x=2/f.dat");
-    tree.file("v=caf\xe9/x=3/f.dat");        // not UTF-8
-    tree.file("v=spaced out/x=1e999/f.dat"); // too large a number: "NULL"
+    tree.file("v=caf\xe9/x=0.3D+01/f.dat");  // not UTF-8; a D exponent: 3
+    tree.file("v=spaced out/x=1e999/f.dat"); // too large for a double
     auto const run = [&](QStringList const& more) {
         Outcome const outcome = runProgram(
             QStringList{QString::fromStdString(tree.root()), "-p", "v=:string", "-p", "x=", "-q"} + more);
@@ -167,11 +167,12 @@ TEST(ProgramOutput, OddValuesSurviveInEveryFormat)
     };
     EXPECT_EQ(run({"-f", "csv"}).toStdString(), "v=,x=\n"
                                                 "\"a,b\"\"c\",1\n"
-                                                "caf\xe9,3\n"
-                                                "spaced out,NULL\n"
+                                                "caf\xe9,0.3D+01\n"
+                                                "spaced out,1e999\n"
                                                 "\"two\nlines\",2\n");
     QByteArray const table = run({"-f", "table"}); // one line per case
     EXPECT_THAT(table.toStdString(), HasSubstr("two\\nlines"));
+    EXPECT_THAT(table.toStdString(), HasSubstr("0.3D+01"));
     EXPECT_EQ(table.count('\n'), 5);
 
     QJsonParseError error{};
@@ -179,15 +180,18 @@ TEST(ProgramOutput, OddValuesSurviveInEveryFormat)
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
     QJsonArray const cases = document.object()["cases"].toArray();
     ASSERT_EQ(cases.size(), 4);
-    auto const value = [&](int c, QString const& name) -> QJsonValue {
-        return cases[c].toObject()["values"].toObject()[name];
+    auto const value = [&](int c, QString const& name, char const* kind = "values") -> QJsonValue {
+        return cases[c].toObject()[kind].toObject()[name];
     };
     EXPECT_EQ(value(0, "v=").toString(), "a,b\"c");
     EXPECT_EQ(value(0, "x=").toDouble(), 1.0);
+    EXPECT_EQ(value(1, "x=").toDouble(), 3.0);
+    EXPECT_EQ(value(1, "x=", "texts").toString(), "0.3D+01");
     EXPECT_TRUE(value(2, "x=").isNull());
+    EXPECT_EQ(value(2, "x=", "texts").toString(), "1e999");
     EXPECT_EQ(value(3, "v=").toString(), "two\nlines");
 
-    // VTK reads back every byte, and NaN for a number that is not.
+    // VTK reads back every byte, and infinity for a number too large.
     DiskTree out;
     for (char const* file : {"odd.vtk", "odd.vtt"}) {
         SCOPED_TRACE(file);
@@ -203,7 +207,7 @@ TEST(ProgramOutput, OddValuesSurviveInEveryFormat)
         EXPECT_EQ(v->GetValue(1), "caf\xe9");
         EXPECT_EQ(v->GetValue(3), "two\nlines");
         EXPECT_EQ(x->GetValue(1), 3.0);
-        EXPECT_TRUE(std::isnan(x->GetValue(2)));
+        EXPECT_EQ(x->GetValue(2), HUGE_VAL);
     }
 }
 

@@ -29,7 +29,7 @@ def make_tree(root, paths):
 
 
 def generated_study(root):
-    # Look-alike numbers, a number the output cannot convert, glued text,
+    # Look-alike numbers, a D exponent, glued text,
     # files in no case, a case with untagged files only, no aux for one case.
     return make_tree(
         root,
@@ -84,9 +84,11 @@ def test_results_equal_the_programs_json(tmp_path, name, make, patterns, aux):
         for column, value in case["values"].items():
             got = study.cases[column][row]
             if value is None:
-                assert math.isnan(got)
+                assert not math.isfinite(got)
             else:
                 assert got == value
+        for column, text in case["texts"].items():
+            assert study.case_texts[column][row] == text
         files = study.files[study.files["case"] == row]
         by_tag = {tag: list(files[files["tag"] == tag]["path"]) for tag in case["files"]}
         assert by_tag == case["files"]
@@ -103,7 +105,7 @@ def test_exact_texts_keep_cases_apart(tmp_path):
     texts = list(study.case_texts["seed="])
     assert sorted(texts) == ["007", "1.0D+03", "7"]
     numbers = dict(zip(texts, study.cases["seed="]))
-    assert numbers["007"] == numbers["7"] == 7.0 and math.isnan(numbers["1.0D+03"])
+    assert numbers["007"] == numbers["7"] == 7.0 and numbers["1.0D+03"] == 1000.0
     assert any("seed=" in warning for warning in study.warnings)
     # Without aux every file of a case is untagged.
     assert set(study.files["tag"]) == {filecrawler.UNTAGGED}
