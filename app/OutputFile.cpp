@@ -131,6 +131,14 @@ std::string outputPathProblem(std::string const& path)
     return std::string();
 }
 
+bool replacesFile(std::string const& path)
+{
+    if (isStandardOutput(path) || path.back() == '/' || ownDescriptor(path) >= 0)
+        return false;
+    struct stat target {};
+    return stat(path.c_str(), &target) != 0 || S_ISREG(target.st_mode);
+}
+
 OutputFile::OutputFile(std::string path, std::string contents)
     : path_(std::move(path)), contents_(std::move(contents)),
       name_(isStandardOutput(path_) ? std::string("standard output") : quoted(path_))

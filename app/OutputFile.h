@@ -14,6 +14,11 @@ namespace cli {
 // wasted on an output that cannot be written.
 std::string outputPathProblem(std::string const& path);
 
+// Whether results sent to `path` replace a file there, and so must be told
+// their format by its name: not for standard output, the program's own
+// descriptors, devices, FIFOs and folders (which cannot take them).
+bool replacesFile(std::string const& path);
+
 // The program's own open descriptor that `path` names (/dev/stdout,
 // /dev/stderr, /dev/fd/N, /proc/self/fd/N, or a link to one of them), or -1.
 int ownDescriptor(std::string const& path);

@@ -1,5 +1,7 @@
 #include "ProgramOptions.h"
 
+#include "OutputFile.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -74,7 +76,8 @@ void configure(QCommandLineParser& parser)
     parser.addOption({"skip-unusable-aux", "Go on without the --aux identifiers that are unusable."});
     parser.addOption({{"f", "format"},
                       "Output format: table, csv, json, vtk (legacy VTK table) or vtt (XML VTK table). "
-                      "Default: from the extension of --output, else table.",
+                      "Default: from the extension of --output (.txt, .csv, .json, .vtk, .vtt; a file "
+                      "without one is refused), else table (standard output, a device, a FIFO).",
                       "FORMAT"});
     parser.addOption({{"o", "output"},
                       "Write the results to FILE (replaced only once complete) instead of standard output.",
@@ -250,7 +253,7 @@ ProgramOptions parseOptions(QStringList const& arguments)
         options.output = bytes(parser.value("output"));
         if (options.output.empty())
             throw UsageError("--output is an empty text; give a file name, or - for standard output");
-        if (!options.format && !options.toStandardOutput() && !formatFromExtension(options.output))
+        if (!options.format && !formatFromExtension(options.output) && replacesFile(options.output))
             throw UsageError("--output \"" + options.output +
                              "\": cannot tell the format from the file name; name it .txt, .csv, .json, "
                              ".vtk or .vtt, or give --format");

@@ -230,8 +230,8 @@ TEST(ProgramOutput, AnExistingFileIsReplacedWholeOrNotAtAll)
     EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "json", "-o", scratch.qpath("link.csv")}).status, 0);
     EXPECT_TRUE(QFileInfo(scratch.qpath("link.csv")).isSymLink());
     EXPECT_EQ(contents(output), expected("sample.json"));
-    // A device is written to, never replaced.
-    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "csv", "-o", "/dev/null"}).status, 0);
+    // A device is written to, never replaced; its format is a table.
+    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-o", "/dev/null"}).status, 0);
     struct stat null {};
     ASSERT_EQ(stat("/dev/null", &null), 0);
     EXPECT_TRUE(S_ISCHR(null.st_mode));
@@ -347,7 +347,9 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
         {{"sample-study", "-p", "Re=", "-o", "cases.xls"}, 2, "cannot tell the format from the file name"},
         {{"sample-study", "-p", "Re=", "-o", "/nonexistent/cases.csv"}, 8,
          "cannot write the output: the folder \"/nonexistent\" does not exist."},
-        {{"sample-study", "-p", "Re=", "-f", "csv", "-o", QString::fromStdString(root)}, 8, "is a folder"},
+        {{"sample-study", "-p", "Re=", "-o", QString::fromStdString(root)}, 8,
+         "cannot write the output: \"" + root + "\" is a folder."},
+        {{"sample-study", "-p", "Re=", "-o", scratch.qpath("new/")}, 8, "new/\" names a folder, not a file."},
         {SAMPLE + QStringList{"-o", scratch.qpath("locked/cases.csv")}, 8,
          "cannot write the output: the folder \"" + root + "/locked\" is not writable.", true},
         // clang-format on
