@@ -11,6 +11,11 @@ std::string const FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING =
 std::string const FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING =
     "The specified directory is not readable.";
 
+std::string FolderCrawler::pathIsNotReadableErrorString(std::string const& path)
+{
+    return "The specified path: " + path + " is not readable.";
+}
+
 namespace {
 
 using Children = std::vector<boost::shared_ptr<FileInfoInterface const>>;
@@ -135,6 +140,6 @@ void FolderCrawler::crawlFolder(FileInfoInterface const& folder, std::string con
         else if (child.isReadable())
             enter(child, std::move(childPath));
         else
-            throw norvale::ExceptionBase("The specified path: " + child.path() + " is not readable.", false);
+            throw norvale::ExceptionBase(pathIsNotReadableErrorString(child.path()), false);
     }
 }

@@ -40,6 +40,9 @@ public:
 
     static std::string const ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING;
     static std::string const ROOT_PATH_IS_NOT_READABLE_ERROR_STRING;
+    // "The specified path: <path> is not readable.": how the library names a
+    // folder below the root, or a crawled folder, that it may not read.
+    static std::string pathIsNotReadableErrorString(std::string const& path);
 
     explicit FolderCrawler(boost::shared_ptr<FileInfoInterface const> root);
     ~FolderCrawler() override;

@@ -35,7 +35,7 @@ void checkCrawledFolder(boost::shared_ptr<FileInfoInterface const> const& crawle
     if (!folder.isDirectory())
         throw norvale::ExceptionBase("The specified path: " + folder.path() + " must be a directory.", false);
     if (!folder.isReadable())
-        throw norvale::ExceptionBase("The specified path: " + folder.path() + " is not readable.", false);
+        throw norvale::ExceptionBase(FolderCrawler::pathIsNotReadableErrorString(folder.path()), false);
 }
 
 } // namespace
