@@ -27,8 +27,6 @@ file(GLOB _host_headers RELATIVE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/
 list(REMOVE_ITEM _host_headers
   host/DirectoryListing.h
   host/DirectoryReader.h
-  host/NameSort.h
-  host/SideBySide.h
   host/WalkState.h)
 list(TRANSFORM _host_headers PREPEND "${PROJECT_SOURCE_DIR}/")
 install(FILES ${_library_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/filecrawler)

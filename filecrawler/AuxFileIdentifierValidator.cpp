@@ -1,9 +1,10 @@
 #include "filecrawler/AuxFileIdentifierValidator.h"
 
-#include "filecrawler/PathOrder.h"
 #include "filecrawler/SyntaxNameFilter.h"
 #include "filecrawler/SyntaxNameSelection.h"
 #include "host/ExceptionBase.h"
+#include "support/NameStore.h"
+#include "support/PathOrder.h"
 
 #include <boost/make_shared.hpp>
 
@@ -28,7 +29,7 @@
 
 namespace {
 
-using NameStore = syntaxname::NameStore;
+using support::NameStore;
 
 // A SyntaxNameFilter that remembers the syntax names that validated, so that
 // validating them again is a set look-up, and forgets those no longer in use.
@@ -248,8 +249,8 @@ struct AuxFileIdentifierValidator::Impl {
             if (representative(i) == i)
                 owners.emplace_back(candidates[i].owner_hash_value(), i);
         // Entries made one after another usually lie in ascending order.
-        pathorder::stableSortAlmostSorted(owners,
-                                          [](auto const& a, auto const& b) { return a.first < b.first; });
+        support::stableSortAlmostSorted(owners,
+                                        [](auto const& a, auto const& b) { return a.first < b.first; });
         auto const sameHash = [](auto const& a, auto const& b) { return a.first == b.first; };
         if (std::adjacent_find(owners.begin(), owners.end(), sameHash) == owners.end())
             return;

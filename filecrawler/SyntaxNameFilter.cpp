@@ -9,7 +9,7 @@ SyntaxNameFilter::SyntaxNameFilter(std::string const& name)
 {
 }
 
-SyntaxNameFilter::SyntaxNameFilter(boost::shared_ptr<syntaxname::NameStore const> names)
+SyntaxNameFilter::SyntaxNameFilter(boost::shared_ptr<support::NameStore const> names)
     : storedNames_(std::move(names))
 {
 }

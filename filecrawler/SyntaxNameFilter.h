@@ -8,9 +8,9 @@
 
 #include <string>
 
-namespace syntaxname {
+namespace support {
 class NameStore;
-} // namespace syntaxname
+} // namespace support
 
 // Selects names by a syntax name: a wildcard pattern ('*' any run of
 // characters, separators included; '?' one character; '[...]' a set),
@@ -37,9 +37,9 @@ public:
 protected:
     // For filters within the library over long lists of paths: the names
     // kept as Latin-1 bytes in a compact store rather than as QStrings.
-    explicit SyntaxNameFilter(boost::shared_ptr<syntaxname::NameStore const> names);
+    explicit SyntaxNameFilter(boost::shared_ptr<support::NameStore const> names);
 
 private:
     QStringList names_;
-    boost::shared_ptr<syntaxname::NameStore const> storedNames_; // used instead of names_ when set
+    boost::shared_ptr<support::NameStore const> storedNames_; // used instead of names_ when set
 };

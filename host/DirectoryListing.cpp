@@ -1,6 +1,6 @@
 #include "host/DirectoryListing.h"
 
-#include "host/NameSort.h"
+#include "support/NameSort.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +17,9 @@
 namespace localfile {
 
 namespace {
+
+// Listings this long have their halves sorted on two threads, then merged.
+constexpr std::size_t sortOnTwoThreadsFrom = 1 << 16;
 
 // Calls `call(folder, rest)` for `path`. A path too long for one system call
 // is split at separators: the part before `rest` is opened a piece at a time
@@ -187,7 +190,7 @@ void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor
 {
     off_t const size = self.st_size;
     bool const fills = fillsEachListing(fd, self.st_dev);
-    std::vector<localfile::NameRef> raw;
+    std::vector<support::NameRef> raw;
     std::string& names = read.names;
     if (size > 0) {
         names.reserve(static_cast<std::size_t>(std::min<off_t>(size, 64 << 20)));
@@ -211,15 +214,15 @@ void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor
             if (!filter.empty() && fnmatch(filter.c_str(), name, 0) != 0)
                 continue;
             std::size_t const length = std::strlen(name);
-            raw.push_back(localfile::NameRef{0, static_cast<std::uint32_t>(names.size()),
-                                             static_cast<std::uint32_t>(length), entry->d_type});
+            raw.push_back(support::NameRef{0, static_cast<std::uint32_t>(names.size()),
+                                           static_cast<std::uint32_t>(length), entry->d_type});
             names.append(name, length + 1);
         }
     }
-    localfile::sortByName(raw, names.data());
+    support::sortByName(raw, names.data(), sortOnTwoThreadsFrom);
 
     read.entries.reserve(raw.size());
-    for (localfile::NameRef const& entry : raw) {
+    for (support::NameRef const& entry : raw) {
         char const* const name = names.c_str() + entry.offset;
         unsigned char const type = entry.type;
         bool symLink = type == DT_LNK;

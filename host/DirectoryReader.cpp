@@ -1,5 +1,7 @@
 #include "host/DirectoryReader.h"
 
+#include "support/PathOrder.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -68,29 +70,6 @@ std::size_t bytesOf(DirectoryRead const& read)
 {
     return sizeof read + read.path.capacity() + read.names.capacity() +
            read.entries.capacity() * sizeof(ReadEntry);
-}
-
-// Whether a walk that enters directories depth-first, each one's entries in
-// byte order of their names, enters the directory `a` before `b`: compared
-// component by component, and a directory before those below it.
-bool walksBefore(std::string_view a, std::string_view b)
-{
-    std::size_t ia = 0;
-    std::size_t ib = 0;
-    for (;;) {
-        if (ia > a.size())
-            return ib <= b.size();
-        if (ib > b.size())
-            return false;
-        std::size_t const ea = std::min(a.find('/', ia), a.size());
-        std::size_t const eb = std::min(b.find('/', ib), b.size());
-        std::string_view const ca = a.substr(ia, ea - ia);
-        std::string_view const cb = b.substr(ib, eb - ib);
-        if (ca != cb)
-            return ca < cb;
-        ia = ea + 1;
-        ib = eb + 1;
-    }
 }
 
 } // namespace
@@ -199,7 +178,7 @@ std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
         }
         DirectoryRead& next = part.ready.front();
         bool const match = next.path == path;
-        if (!match && !walksBefore(next.path, path))
+        if (!match && !support::walksBefore(next.path, path))
             return std::nullopt; // `path` comes first: it was not read ahead
         std::optional<DirectoryRead> read;
         queuedBytes_ -= bytesOf(next);
