@@ -1,14 +1,12 @@
 #include "filecrawler/SyntaxNameSelection.h"
 
 #include <QChar>
-#include <QRegExp>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <bitset>
 #include <cstdint>
-#include <cstring>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -18,21 +16,6 @@ namespace syntaxname {
 bool isBlank(std::string const& syntaxName)
 {
     return std::all_of(syntaxName.begin(), syntaxName.end(), [](char c) { return c == '*'; });
-}
-
-QStringList selectLiterally(QStringList const& names, std::string const& syntaxName)
-{
-    QStringList selected;
-    if (isBlank(syntaxName))
-        return selected;
-    QRegExp const expression(QString::fromLatin1(syntaxName.c_str()), Qt::CaseSensitive, QRegExp::Wildcard);
-    for (QString const& name : names) {
-        if (expression.lastIndexIn(name, -1, QRegExp::CaretAtZero) == -1)
-            continue;
-        if (name.endsWith(expression.capturedTexts().first(), Qt::CaseSensitive))
-            selected.append(name);
-    }
-    return selected;
 }
 
 class Selector::Matcher {
@@ -130,8 +113,8 @@ Atom setAtom(std::string_view members, bool negated)
 }
 
 // Reads a syntax name the way QRegExp's Wildcard mode translates it (as Qt
-// 5.15 does; the comparison with the literal procedure in the tests and the
-// fuzzer bears it out):
+// 5.15 does; the comparison with the literal procedure in the tests
+// (tests/LiteralSelection.h) and the fuzzer bears it out):
 // - '*' any run of characters, '?' any one character;
 // - '[' a set: an optional '^', then an optional ']' that belongs to the
 //   set, up to the next ']'; without that ']' the pattern never compiles;

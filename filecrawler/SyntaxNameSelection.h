@@ -78,9 +78,4 @@ bool selectsAny(NameStore const& names, std::string const& syntaxName);
 // Lets tests see what a cache saved.
 std::size_t scanCount();
 
-// The selection made literally, one QRegExp per call searching backwards
-// from the last character of every name. Kept as the reference the faster
-// selection is compared with.
-QStringList selectLiterally(QStringList const& names, std::string const& syntaxName);
-
 } // namespace syntaxname
