@@ -13,7 +13,7 @@
 
 #include "filecrawler/AuxFileIdentifierValidator.h"
 #include "filecrawler/CrawlerBasicImporterParser.h"
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
 #include "host/AuxFileCollectionInterface.h"
 #include "host/AuxFileInfoInterface.h"
 #include "host/TagValidator.h"

@@ -1,7 +1,7 @@
 #include "filecrawler/AuxFileIdentifierValidator.h"
 
 #include "filecrawler/SyntaxNameFilter.h"
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
 #include "host/ExceptionBase.h"
 #include "support/NameStore.h"
 #include "support/PathOrder.h"

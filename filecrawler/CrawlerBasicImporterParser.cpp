@@ -1,6 +1,6 @@
 #include "filecrawler/CrawlerBasicImporterParser.h"
 
-#include "filecrawler/CrawlerFilePath.h"
+#include "filecrawler/private/CrawlerFilePath.h"
 #include "support/PathOrder.h"
 #include "support/TupleNumbering.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filecrawler/Export.h"
 #include "filecrawler/MetadataInfo.h"
 #include "filecrawler/MetadataPattern.h"
 #include "host/AuxFileInfoInterface.h"
@@ -12,7 +13,7 @@
 
 // The parser an importer owns: it keeps the crawled paths and groups the ones
 // that match a metadata pattern list into cases.
-class CrawlerImporterParserInterface {
+class BRIM_FILECRAWLER_EXPORT CrawlerImporterParserInterface {
 public:
     CrawlerImporterParserInterface() = default;
     CrawlerImporterParserInterface(CrawlerImporterParserInterface const&) = default;

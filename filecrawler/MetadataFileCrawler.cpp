@@ -1,6 +1,6 @@
 #include "filecrawler/MetadataFileCrawler.h"
 
-#include "filecrawler/CaseMetadataTable.h"
+#include "filecrawler/private/CaseMetadataTable.h"
 #include "host/ExceptionBase.h"
 
 #include <boost/make_shared.hpp>

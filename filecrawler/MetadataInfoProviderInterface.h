@@ -1,12 +1,13 @@
 #pragma once
 
+#include "filecrawler/Export.h"
 #include "filecrawler/MetadataInfo.h"
 
 #include <string>
 #include <vector>
 
 // Answers which metadata values one crawled file path carries.
-class MetadataInfoProviderInterface {
+class BRIM_FILECRAWLER_EXPORT MetadataInfoProviderInterface {
 public:
     MetadataInfoProviderInterface() = default;
     MetadataInfoProviderInterface(MetadataInfoProviderInterface const&) = default;

@@ -1,6 +1,6 @@
 #include "filecrawler/SyntaxNameFilter.h"
 
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
 
 SyntaxNameFilter::SyntaxNameFilter(QStringList const& names) : names_(names) {}
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filecrawler/Export.h"
 #include "filecrawler/ValidatorInterface.h"
 #include "host/ValidationResult.h"
 
@@ -20,7 +21,7 @@ class NameStore;
 //
 // Syntax names are converted to QString as Latin-1, so every byte string
 // round-trips exactly.
-class SyntaxNameFilter : public virtual norvale::ValidatorInterface<std::string> {
+class BRIM_FILECRAWLER_EXPORT SyntaxNameFilter : public virtual norvale::ValidatorInterface<std::string> {
 public:
     explicit SyntaxNameFilter(QStringList const& names);
     // One name; the text ends at its first NUL character.
@@ -37,7 +38,7 @@ public:
 protected:
     // For filters within the library over long lists of paths: the names
     // kept as Latin-1 bytes in a compact store rather than as QStrings.
-    explicit SyntaxNameFilter(boost::shared_ptr<support::NameStore const> names);
+    BRIM_FILECRAWLER_NO_EXPORT explicit SyntaxNameFilter(boost::shared_ptr<support::NameStore const> names);
 
 private:
     QStringList names_;

@@ -15,7 +15,7 @@
 #include "FuzzInput.h"
 
 #include "filecrawler/SyntaxNameFilter.h"
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
 
 #include <QRegExp>
 #include <QString>

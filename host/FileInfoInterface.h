@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/Export.h"
+
 #include <boost/shared_ptr.hpp>
 
 #include <cstdint>
@@ -8,7 +10,7 @@
 
 // The host's view of one file-system entry. The crawler walks a tree through
 // this interface only, so hosts can crawl real disks, archives or fakes.
-class FileInfoInterface {
+class BRIM_HOST_EXPORT FileInfoInterface {
 public:
     virtual bool isDirectory() const = 0;
     virtual bool isReadable() const = 0;

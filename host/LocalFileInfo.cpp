@@ -1,8 +1,8 @@
 #include "host/LocalFileInfo.h"
 
-#include "host/DirectoryListing.h"
 #include "host/ExceptionBase.h"
-#include "host/WalkState.h"
+#include "host/private/DirectoryListing.h"
+#include "host/private/WalkState.h"
 
 #include <boost/make_shared.hpp>
 

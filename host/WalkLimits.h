@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/ExceptionBase.h"
+#include "host/Export.h"
 
 #include <cstddef>
 #include <functional>
@@ -35,7 +36,7 @@ struct WalkOptions {
 
 // Thrown by children() of a folder reached through more ways than the walk's
 // WalkOptions::maxWaysPerFolder allows.
-class WalkLimitExceeded : public norvale::ExceptionBase {
+class BRIM_HOST_EXPORT WalkLimitExceeded : public norvale::ExceptionBase {
 public:
     WalkLimitExceeded(std::string const& folder, std::size_t limit);
 };

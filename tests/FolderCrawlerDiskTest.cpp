@@ -5,8 +5,8 @@
 #include "DiskTree.h"
 
 #include "filecrawler/FolderCrawler.h"
-#include "host/DirectoryReader.h"
 #include "host/LocalFileInfo.h"
+#include "host/private/DirectoryReader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -7,8 +7,8 @@
 #include "LiteralParser.h"
 
 #include "filecrawler/CrawlerBasicImporterParser.h"
-#include "filecrawler/CrawlerFilePath.h"
 #include "filecrawler/MetadataFileCrawler.h"
+#include "filecrawler/private/CrawlerFilePath.h"
 #include "support/PathOrder.h"
 
 #include <gmock/gmock.h>

@@ -1,4 +1,4 @@
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
 #include "LiteralSelection.h"
 #include "filecrawler/SyntaxNameFilter.h"
 

@@ -1,4 +1,4 @@
-#include "host/DirectoryReader.h"
+#include "host/private/DirectoryReader.h"
 
 #include "support/PathOrder.h"
 

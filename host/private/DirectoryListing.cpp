@@ -1,4 +1,4 @@
-#include "host/DirectoryListing.h"
+#include "host/private/DirectoryListing.h"
 
 #include "support/NameSort.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "host/DirectoryListing.h"
-#include "host/DirectoryReader.h"
 #include "host/WalkLimits.h"
+#include "host/private/DirectoryListing.h"
+#include "host/private/DirectoryReader.h"
 
 #include <cstdint>
 #include <memory>

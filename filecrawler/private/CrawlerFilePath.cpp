@@ -1,6 +1,6 @@
-#include "filecrawler/CrawlerFilePath.h"
+#include "filecrawler/private/CrawlerFilePath.h"
 
-#include "filecrawler/PathValueScanner.h"
+#include "filecrawler/private/PathValueScanner.h"
 
 #include <boost/make_shared.hpp>
 

@@ -1,10 +1,9 @@
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
 
 #include <QChar>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bitset>
 #include <cstdint>
 #include <stdexcept>
@@ -349,25 +348,10 @@ bool Selector::selectsSomething() const
     return matcher_ != nullptr;
 }
 
-namespace {
-
-std::atomic<std::size_t> scans{0};
-
-// The selector of a syntax name for one pass over a list, counted.
-Selector scanWith(std::string const& syntaxName)
-{
-    Selector selector(syntaxName);
-    if (selector.selectsSomething())
-        scans.fetch_add(1, std::memory_order_relaxed);
-    return selector;
-}
-
-} // namespace
-
 QStringList select(QStringList const& names, std::string const& syntaxName)
 {
     QStringList selected;
-    Selector const selector = scanWith(syntaxName);
+    Selector const selector(syntaxName);
     if (!selector.selectsSomething())
         return selected;
     for (QString const& name : names)
@@ -379,7 +363,7 @@ QStringList select(QStringList const& names, std::string const& syntaxName)
 void visitSelected(NameStore const& names, std::string const& syntaxName,
                    std::function<void(std::size_t, std::string_view)> const& visit)
 {
-    Selector const selector = scanWith(syntaxName);
+    Selector const selector(syntaxName);
     if (!selector.selectsSomething())
         return;
     NameStore::Reader reader(names);
@@ -429,7 +413,6 @@ std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std:
         throw std::invalid_argument("selectionBits: more than 8 syntax names");
     std::vector<std::uint8_t> bits(names.size(), 0);
     BitSelectors const selectors = bitSelectors(syntaxNames);
-    scans.fetch_add(selectors.size(), std::memory_order_relaxed); // as separate passes would count
     if (selectors.empty())
         return bits;
     // On the calling thread: the library starts no thread but the crawler's.
@@ -448,7 +431,7 @@ QStringList select(NameStore const& names, std::string const& syntaxName)
 
 bool selectsAny(QStringList const& names, std::string const& syntaxName)
 {
-    Selector const selector = scanWith(syntaxName);
+    Selector const selector(syntaxName);
     if (!selector.selectsSomething())
         return false;
     return std::any_of(names.begin(), names.end(),
@@ -457,7 +440,7 @@ bool selectsAny(QStringList const& names, std::string const& syntaxName)
 
 bool selectsAny(NameStore const& names, std::string const& syntaxName)
 {
-    Selector const selector = scanWith(syntaxName);
+    Selector const selector(syntaxName);
     if (!selector.selectsSomething())
         return false;
     NameStore::Reader reader(names);
@@ -465,11 +448,6 @@ bool selectsAny(NameStore const& names, std::string const& syntaxName)
         if (selector.selects(reader.at(i)))
             return true;
     return false;
-}
-
-std::size_t scanCount()
-{
-    return scans.load(std::memory_order_relaxed);
 }
 
 } // namespace syntaxname

@@ -65,17 +65,12 @@ void visitSelected(NameStore const& names, std::string const& syntaxName,
 // Which of up to `maxSelectionBits` syntax names select each name, in one
 // pass: bit k of element i is set when syntaxNames[k] selects the name at
 // position i. Each name is decoded once for all of them, on the calling
-// thread. Counts as a pass per syntax name.
+// thread.
 constexpr std::size_t maxSelectionBits = 8;
 std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std::string> const& syntaxNames);
 
 // Whether select() would be non-empty; stops at the first selected name.
 bool selectsAny(QStringList const& names, std::string const& syntaxName);
 bool selectsAny(NameStore const& names, std::string const& syntaxName);
-
-// How many times select(), selectsAny() and visitSelected() have gone over a
-// list of names so far (a blank or uncompilable syntax name goes over none).
-// Lets tests see what a cache saved.
-std::size_t scanCount();
 
 } // namespace syntaxname

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/DirectoryListing.h"
+#include "host/private/DirectoryListing.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "host/WalkState.h"
+#include "host/private/WalkState.h"
 
 #include <algorithm>
 #include <functional>
