@@ -1,6 +1,7 @@
 #include "host/private/DirectoryListing.h"
 
 #include "support/NameSort.h"
+#include "support/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <sys/resource.h>
 #include <sys/statfs.h>
 #include <unistd.h>
+#include <utility>
 
 namespace localfile {
 
@@ -30,29 +32,23 @@ template <typename Call> int atPath(std::string const& path, Call call)
 {
     if (path.size() < PATH_MAX)
         return call(AT_FDCWD, path.c_str());
-    int folder = AT_FDCWD;
+    support::UniqueFd folder; // closed, keeping errno, however this returns
     std::size_t start = 0;
     while (path.size() - start >= PATH_MAX) {
         std::size_t const end = path.rfind('/', start + PATH_MAX - 1);
-        int next = -1;
-        if (end == std::string::npos || end <= start)
+        if (end == std::string::npos || end <= start) {
             errno = ENAMETOOLONG;
-        else
-            next = openat(folder, path.substr(start, end - start).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        int const saved = errno;
-        if (folder != AT_FDCWD)
-            close(folder);
-        errno = saved;
-        if (next < 0)
             return -1;
-        folder = next;
+        }
+        support::UniqueFd next(openat(folder.valid() ? folder.get() : AT_FDCWD,
+                                      path.substr(start, end - start).c_str(),
+                                      O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!next.valid())
+            return -1;
+        folder = std::move(next);
         start = end + 1;
     }
-    int const result = call(folder, path.c_str() + start);
-    int const saved = errno;
-    close(folder);
-    errno = saved;
-    return result;
+    return call(folder.get(), path.c_str() + start);
 }
 
 // Whether the file system of the directory open at `fd` (on `device`) lists
@@ -158,31 +154,6 @@ std::size_t defaultDescriptorBudget()
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return 160;
     return static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur / 4, 160));
-}
-
-DescriptorBudget::DescriptorBudget(std::size_t limit)
-    : limit_(limit), left_(static_cast<std::ptrdiff_t>(limit))
-{
-}
-
-bool DescriptorBudget::take()
-{
-    if (shed_.load(std::memory_order_relaxed))
-        return false;
-    if (left_.fetch_sub(1, std::memory_order_relaxed) > 0)
-        return true;
-    left_.fetch_add(1, std::memory_order_relaxed);
-    return false;
-}
-
-void DescriptorBudget::give()
-{
-    left_.fetch_add(1, std::memory_order_relaxed);
-}
-
-void DescriptorBudget::shed()
-{
-    shed_.store(true, std::memory_order_relaxed);
 }
 
 void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor, bool checkAccess,

@@ -43,7 +43,7 @@ std::size_t Walk::IdentityHash::operator()(Identity const& identity) const
 void Walk::enter(dev_t device, ino_t inode, std::string const& path)
 {
     std::size_t const way = std::hash<std::string_view>()(path);
-    std::lock_guard<std::mutex> const lock(waysMutex_);
+    support::MutexLock const lock(waysMutex_);
     auto const [found, added] = ways_.try_emplace(Identity{device, inode}, Ways{way, {}});
     if (added)
         return;
