@@ -7,6 +7,7 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
+#include <cassert>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -190,7 +191,9 @@ std::size_t CrawlerBasicImporterParser::numDefinedCases() const
 std::string CrawlerBasicImporterParser::caseMetadataSValue(std::size_t caseIndex,
                                                            std::size_t metadataIndex) const
 {
-    return impl_->cases.tuple(caseIndex)[metadataIndex];
+    std::vector<std::string> const& tuple = impl_->cases.tuple(caseIndex); // asserts caseIndex
+    assert(metadataIndex < tuple.size());
+    return tuple[metadataIndex];
 }
 
 std::vector<boost::shared_ptr<AuxFileInfoInterface>> CrawlerBasicImporterParser::crawlerFilePathList() const

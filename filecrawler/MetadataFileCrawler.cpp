@@ -8,6 +8,7 @@
 #include <vtkTable.h>
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 struct MetadataFileCrawler::Impl {
@@ -43,6 +44,7 @@ void checkCrawledFolder(boost::shared_ptr<FileInfoInterface const> const& crawle
 MetadataFileCrawler::MetadataFileCrawler(std::unique_ptr<CrawlerImporterParserInterface> parser)
     : impl_(std::make_unique<Impl>())
 {
+    assert(parser);
     impl_->parser.reset(parser.release());
 }
 

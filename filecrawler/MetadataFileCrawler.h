@@ -27,6 +27,7 @@
 class BRIM_FILECRAWLER_EXPORT MetadataFileCrawler : public virtual ImporterInterface,
                                                     public virtual MetadataInfoProviderInterface {
 public:
+    // REQUIRES: parser is not null.
     explicit MetadataFileCrawler(std::unique_ptr<CrawlerImporterParserInterface> parser);
     ~MetadataFileCrawler() override;
 

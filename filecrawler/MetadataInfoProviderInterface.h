@@ -13,5 +13,9 @@ public:
     MetadataInfoProviderInterface(MetadataInfoProviderInterface const&) = default;
     MetadataInfoProviderInterface& operator=(MetadataInfoProviderInterface const&) = default;
     virtual ~MetadataInfoProviderInterface();
+    // The values read from `path` (relative to the crawled root, as crawled)
+    // by the last pattern list applied, one per pattern in list order; fewer
+    // when the path matched only part of the list, none for a path not
+    // crawled. Throws only std::bad_alloc.
     virtual std::vector<MetadataInfo> metadataInfoList(std::string const& path) const = 0;
 };

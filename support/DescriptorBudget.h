@@ -36,7 +36,11 @@ public:
         return false;
     }
     // A descriptor kept open has been closed. REQUIRES: a place taken before.
-    void give() { left_.fetch_add(1, std::memory_order_relaxed); }
+    void give()
+    {
+        [[maybe_unused]] std::ptrdiff_t const left = left_.fetch_add(1, std::memory_order_relaxed);
+        assert(left < static_cast<std::ptrdiff_t>(limit_));
+    }
     // Keeps no more from now on.
     void shed() { shed_.store(true, std::memory_order_relaxed); }
     std::size_t limit() const { return limit_; }

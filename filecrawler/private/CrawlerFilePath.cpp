@@ -5,6 +5,7 @@
 #include <boost/make_shared.hpp>
 
 #include <atomic>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -226,6 +227,7 @@ std::vector<MetadataInfo> CrawlerFilePath::metadataInfoList() const
 bool CrawlerFilePath::rematchMetadataPatterns(PatternList const& patterns, Scratch& scratch,
                                               Transitions& transitions)
 {
+    assert(patterns);
     if ((state_ && state_->literal) || patterns->empty() || patterns->size() > UINT16_MAX) {
         clearMetadataInfoList(transitions);
         return matchMetadataPatterns(patterns, scratch, transitions);
@@ -261,6 +263,7 @@ bool CrawlerFilePath::matchMetadataPatterns(std::vector<MetadataPattern> const& 
 bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch& scratch,
                                             Transitions& transitions)
 {
+    assert(patterns);
     scratch.spans.clear();
     if (patterns->empty())
         return false;

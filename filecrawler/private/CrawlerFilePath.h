@@ -84,9 +84,9 @@ public:
     // Matches the path against the patterns, appending one record per pattern
     // read; true when every pattern matched. An empty list changes nothing.
     bool matchMetadataPatterns(std::vector<MetadataPattern> const& patterns);
-    // The same with a list shared by many entries (it must not be null),
-    // taking the next state from `transitions`. On return scratch.spans holds
-    // the records this matching appended.
+    // The same with a list shared by many entries, taking the next state
+    // from `transitions`. On return scratch.spans holds the records this
+    // matching appended. REQUIRES: patterns is not null (also below).
     bool matchMetadataPatterns(PatternList const& patterns, Scratch& scratch, Transitions& transitions);
     void clearMetadataInfoList();
     void clearMetadataInfoList(Transitions& transitions);
