@@ -75,6 +75,10 @@ private:
 //    63  62 ............ 40  39 ................ 0
 //   [own][     tag number   ][       where        ]
 //    1 bit     23 bits               40 bits
+//
+// Filed so, then put in order of case once, the identification of a million
+// parsed files took 231 ms instead of 417 with a table per case
+// (BM_IdentificationOfParsedFiles, commit 9626409).
 struct FiledFile {
     static constexpr unsigned whereBits = 40;
     static constexpr unsigned tagBits = 23;

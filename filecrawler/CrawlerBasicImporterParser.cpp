@@ -1,5 +1,6 @@
 #include "filecrawler/CrawlerBasicImporterParser.h"
 
+#include "filecrawler/private/Config.h"
 #include "filecrawler/private/CrawlerFilePath.h"
 #include "support/PathOrder.h"
 #include "support/TupleNumbering.h"
@@ -117,7 +118,7 @@ void CrawlerBasicImporterParser::appendRawFilePath(std::string const& path)
         }
     }
     if (impl.pending.size() == impl.pending.capacity())
-        impl.pending.reserve(std::max<std::size_t>(1024, 2 * impl.pending.capacity()));
+        impl.pending.reserve(std::max(config::pendingPathsLeast, 2 * impl.pending.capacity()));
     impl.pending.push_back(std::move(entry));
 }
 

@@ -2,6 +2,7 @@
 
 #include "host/ExceptionBase.h"
 #include "host/private/DirectoryListing.h"
+#include "host/private/WalkConfig.h"
 #include "host/private/WalkState.h"
 #include "support/DescriptorBudget.h"
 #include "support/UniqueFd.h"
@@ -259,11 +260,12 @@ support::UniqueFd openListed(Walk& walk, int directory, char const* name, std::s
 {
     int fd = directory >= 0 ? openat(directory, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
                             : openDirectory(path);
-    for (int attempt = 0; fd < 0 && outOfDescriptors(errno) && attempt < 50; ++attempt) {
+    for (int attempt = 0; fd < 0 && outOfDescriptors(errno) && attempt < localfile::config::reopenAttempts;
+         ++attempt) {
         if (attempt == 0)
             walk.shedDescriptors();
         else
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(localfile::config::reopenPause);
         fd = openDirectory(path);
     }
     return support::UniqueFd(fd);

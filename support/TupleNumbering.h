@@ -60,6 +60,8 @@ public:
 
 private:
     // Tables start this many slots long: a study has tens of cases at least.
+    // Not measured; the table as a whole took case forming of a million
+    // paths with values in their names from 0.33 to 0.17 s (commit 7c0da80).
     static constexpr std::size_t minSlots = 64;
 
     // boost::hash_combine's mixing, with the 64-bit golden ratio.

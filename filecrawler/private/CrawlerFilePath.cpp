@@ -61,7 +61,7 @@ CrawlerFilePath::StatePtr CrawlerFilePath::Transitions::next(StatePtr const& fro
     for (auto step = steps_.rbegin(); step != steps_.rend(); ++step)
         if (step->from == from && step->patterns == patterns && step->matched == matched)
             return step->to;
-    if (steps_.size() == 64)
+    if (steps_.size() == config::transitionsRemembered)
         steps_.erase(steps_.begin());
     // Matched: records and values read with `patterns`. Not matched: records
     // read with them, values as they were. Cleared: no records.
@@ -73,7 +73,7 @@ CrawlerFilePath::StatePtr CrawlerFilePath::Transitions::next(StatePtr const& fro
 CrawlerFilePath::CrawlerFilePath(std::string const& path)
     : caseIndex_(0), type_(Unknown), infoCount_(0), identified_(false), shortLength_(LONG_PATH)
 {
-    if (path.size() <= IN_PLACE) {
+    if (path.size() <= config::inPlacePathBytes) {
         std::memcpy(path_.inPlace, path.data(), path.size());
         shortLength_ = static_cast<std::uint8_t>(path.size());
     } else {

@@ -1,5 +1,7 @@
 #include "host/private/DirectoryListing.h"
 
+#include "host/private/WalkConfig.h"
+
 #include "support/NameSort.h"
 #include "support/UniqueFd.h"
 
@@ -19,9 +21,6 @@
 namespace localfile {
 
 namespace {
-
-// Listings this long have their halves sorted on two threads, then merged.
-constexpr std::size_t sortOnTwoThreadsFrom = 1 << 16;
 
 // Calls `call(folder, rest)` for `path`. A path too long for one system call
 // is split at separators: the part before `rest` is opened a piece at a time
@@ -152,8 +151,9 @@ std::size_t defaultDescriptorBudget()
 {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return 160;
-    return static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur / 4, 160));
+        return config::descriptorsMost;
+    return static_cast<std::size_t>(
+        std::min<rlim_t>(limit.rlim_cur / config::descriptorShareDivisor, config::descriptorsMost));
 }
 
 void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor, bool checkAccess,
@@ -164,10 +164,11 @@ void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor
     std::vector<support::NameRef> raw;
     std::string& names = read.names;
     if (size > 0) {
-        names.reserve(static_cast<std::size_t>(std::min<off_t>(size, 64 << 20)));
-        raw.reserve(static_cast<std::size_t>(std::min<off_t>(size / 32, 1 << 21)));
+        auto const bytes = static_cast<std::size_t>(size);
+        names.reserve(std::min(bytes, config::reservedNameBytesMost));
+        raw.reserve(std::min(bytes / config::bytesPerEntryGuess, config::reservedEntriesMost));
     }
-    alignas(8) char buffer[32768];
+    alignas(8) char buffer[config::listingBufferBytes];
     for (bool more = true; more;) {
         ssize_t const bytes = getdents64(fd, buffer, sizeof buffer);
         if (bytes < 0)
@@ -190,7 +191,7 @@ void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor
             names.append(name, length + 1);
         }
     }
-    support::sortByName(raw, names.data(), sortOnTwoThreadsFrom);
+    support::sortByName(raw, names.data(), config::sortOnTwoThreadsFrom);
 
     read.entries.reserve(raw.size());
     for (support::NameRef const& entry : raw) {

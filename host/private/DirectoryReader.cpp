@@ -1,5 +1,7 @@
 #include "host/private/DirectoryReader.h"
 
+#include "host/private/WalkConfig.h"
+
 #include "support/PathOrder.h"
 
 #include <algorithm>
@@ -18,29 +20,15 @@ namespace localfile {
 
 namespace {
 
-// The part the walk is in runs so many reads ahead at most. Either side
-// wakes the other only once `batch` reads can be taken or made: a wake-up
-// per directory costs as much as reading it.
-constexpr std::size_t ahead = 32;
-constexpr std::size_t batch = 8;
-// A reader keeps each level's directory open; it goes so deep at most.
-constexpr std::size_t maxDepth = 32;
-
-// Reads that wait for the file system are spread over up to so many threads:
-// with 0.1 to a few ms a request, a cluster file system serves a few dozen
-// at once about as fast as one (fdfind gets its best there from 32 threads).
-constexpr std::size_t maxWaitingReaders = 32;
-// A reader keeps about so many folders open (one per level of a study a few
-// levels deep): the threads added leave room in the descriptor budget.
-constexpr std::size_t descriptorsPerReader = 5;
-// Every `sampleEvery`th read of a thread is timed; after `window` of them, a
-// thread that was asleep most of that time asks for more readers.
-constexpr std::size_t sampleEvery = 4;
-constexpr std::size_t window = 8;
-
-std::size_t readerCount(std::size_t asked)
+// The readers to start: `asked`, or one per core, a few at most (and no more
+// than `most`, when that is not 0).
+std::size_t readerCount(std::size_t asked, std::size_t most)
 {
-    return asked > 0 ? asked : std::clamp(std::thread::hardware_concurrency(), 1u, 3u);
+    if (asked > 0)
+        return asked;
+    std::size_t const count =
+        std::clamp(std::thread::hardware_concurrency(), 1u, config::startingReadersMost);
+    return most > 0 ? std::min(count, most) : count;
 }
 
 // Wall, CPU (user and system) time and voluntary context switches of the
@@ -78,7 +66,7 @@ std::unique_ptr<DirectoryReader> DirectoryReader::start(std::string root,
                                                         std::vector<std::string> directories,
                                                         support::DescriptorBudget& descriptors,
                                                         std::size_t threads, std::size_t queueBytes,
-                                                        Skip skip)
+                                                        Skip skip, std::size_t maxThreads)
 {
     support::UniqueFd opened(openDirectory(root));
     if (!opened.valid() || !descriptors.take())
@@ -90,7 +78,7 @@ std::unique_ptr<DirectoryReader> DirectoryReader::start(std::string root,
     auto reader = std::make_unique<DirectoryReader>(descriptors, queueBytes);
     reader->skip_ = std::move(skip);
     reader->rootLength_ = childPath(root, "").size();
-    std::size_t const count = readerCount(threads);
+    std::size_t const count = readerCount(threads, maxThreads);
     reader->grows_ = threads == 0;
     support::MutexLock const lock(reader->mutex_); // the threads may add threads
     reader->parts_.push_back(Part{std::move(fd),
@@ -103,9 +91,10 @@ std::unique_ptr<DirectoryReader> DirectoryReader::start(std::string root,
                                   {},
                                   false,
                                   false});
+    std::size_t const waitingMost = maxThreads > 0 ? maxThreads : config::waitingReadersMost;
     reader->maxReaders_ =
         reader->grows_
-            ? std::max(count, std::min(maxWaitingReaders, descriptors.limit() / descriptorsPerReader))
+            ? std::max(count, std::min(waitingMost, descriptors.limit() / config::descriptorsPerReader))
             : count;
     try {
         for (std::size_t i = count; i > 0; --i)
@@ -168,7 +157,7 @@ std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
         }
         if (part.ready.empty()) {
             takerWaiting_ = true;
-            while (part.ready.size() < batch && !part.finished)
+            while (part.ready.size() < config::wakeBatch && !part.finished)
                 lock.wait(taken_);
             takerWaiting_ = false;
             continue;
@@ -182,7 +171,7 @@ std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
         if (match)
             read = std::move(next);
         part.ready.pop_front();
-        if (readersWaiting_ > 0 && part.ready.size() <= ahead - batch)
+        if (readersWaiting_ > 0 && part.ready.size() <= config::readsAhead - config::wakeBatch)
             room_.notify_all();
         if (match)
             return read;
@@ -240,7 +229,7 @@ bool DirectoryReader::walkPart(Parts::iterator part)
         if (partWanted_.load(std::memory_order_relaxed))
             handOver(part, levels);
         Level& level = levels.back();
-        if (level.next == level.directories.size() || part->depth + levels.size() >= maxDepth) {
+        if (level.next == level.directories.size() || part->depth + levels.size() >= config::readDepthMost) {
             levels.pop_back();
             continue;
         }
@@ -266,7 +255,7 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
         if (level.next == level.directories.size())
             continue;
         std::size_t const depth = part->depth + i;
-        if (depth + 1 >= maxDepth)
+        if (depth + 1 >= config::readDepthMost)
             return;
         // Without a descriptor, the part reaches its folders by their paths.
         support::KeptDescriptor fd;
@@ -304,7 +293,7 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
 // asleep in system calls, more threads would overlap them.
 void DirectoryReader::Pace::begin()
 {
-    if (!grows || ++reads % sampleEvery != 0)
+    if (!grows || ++reads % config::paceSampleEvery != 0)
         return;
     if (std::optional<Clock> const clock = now()) {
         started = true;
@@ -327,10 +316,10 @@ bool DirectoryReader::Pace::end()
     wallNs += clock->wallNs;
     cpuNs += clock->cpuNs;
     waits += clock->waits;
-    if (++samples < window)
+    if (++samples < config::paceWindow)
         return false;
     // Asleep in every read, and for most of its time.
-    bool const waiting = waits >= long(window) && wallNs - cpuNs > wallNs / 2;
+    bool const waiting = waits >= long(config::paceWindow) && wallNs - cpuNs > wallNs / 2;
     *this = Pace{grows, reads};
     return waiting;
 }
@@ -425,17 +414,18 @@ bool DirectoryReader::publish(Parts::iterator part, DirectoryRead&& read)
         return false;
     queuedBytes_ += bytes;
     part->ready.push_back(std::move(read));
-    if (takerWaiting_ && part == parts_.begin() && part->ready.size() >= batch)
+    if (takerWaiting_ && part == parts_.begin() && part->ready.size() >= config::wakeBatch)
         taken_.notify_all();
     return true;
 }
 
-// The walk's part keeps `ahead` reads at most, and once full waits until a
+// The walk's part keeps `readsAhead` reads at most, and once full waits until a
 // batch has been taken; later parts keep what the budget allows.
 bool DirectoryReader::hasRoom(Parts::iterator part, std::size_t bytes, bool waking) const
 {
     if (part == parts_.begin())
-        return part->ready.size() < (waking ? ahead - batch + 1 : ahead);
+        return part->ready.size() <
+               (waking ? config::readsAhead - config::wakeBatch + 1 : config::readsAhead);
     return part->ready.empty() || queuedBytes_ + bytes <= queueBytes_;
 }
 

@@ -47,12 +47,14 @@ public:
 
     // Starts reading the `directories` of `root` (the walk has listed the
     // root itself), in their order, on `threads` threads (0: one per core,
-    // three at most, and more while reads wait for the file system), keeping open what `descriptors` allows
-    // and queueing `queueBytes` of reads in the parts the walk has not reached; null if that cannot be
-    // started.
+    // a few at most, and more while reads wait for the file system, up to
+    // `maxThreads` when that is not 0), keeping open what `descriptors`
+    // allows and queueing `queueBytes` of reads in the parts the walk has not
+    // reached; null if that cannot be started. See host/private/WalkConfig.h.
     static std::unique_ptr<DirectoryReader> start(std::string root, std::vector<std::string> directories,
                                                   support::DescriptorBudget& descriptors, std::size_t threads,
-                                                  std::size_t queueBytes, Skip skip = Skip());
+                                                  std::size_t queueBytes, Skip skip = Skip(),
+                                                  std::size_t maxThreads = 0);
 
     DirectoryReader(support::DescriptorBudget& descriptors, std::size_t queueBytes);
     DirectoryReader(DirectoryReader const&) = delete;

@@ -17,8 +17,9 @@ Walk::~Walk() = default;
 
 void Walk::readAhead(std::string root, std::vector<std::string> directories)
 {
-    reader_ = DirectoryReader::start(std::move(root), std::move(directories), descriptors_,
-                                     options_.readerThreads, options_.readAheadBytes, options_.skipDirectory);
+    reader_ =
+        DirectoryReader::start(std::move(root), std::move(directories), descriptors_, options_.readerThreads,
+                               options_.readAheadBytes, options_.skipDirectory, options_.maxReaderThreads);
 }
 
 std::optional<DirectoryRead> Walk::take(std::string const& path)
