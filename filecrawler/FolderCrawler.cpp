@@ -2,6 +2,7 @@
 
 #include "host/ExceptionBase.h"
 
+#include <cassert>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -133,6 +134,7 @@ void FolderCrawler::crawlFolder(FileInfoInterface const& folder, std::string con
         // The child stays alive while the level vector grows: the vector of
         // children moves, the shared pointers in it do not (no reference
         // count to change per file).
+        assert(level.children[level.next] != nullptr); // children() gives no null entries
         FileInfoInterface const& child = *level.children[level.next++];
         std::string childPath = joined(level.relativePath, child.name());
         if (child.isFile())

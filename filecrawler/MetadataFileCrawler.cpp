@@ -1,6 +1,6 @@
 #include "filecrawler/MetadataFileCrawler.h"
 
-#include "filecrawler/CaseMetadataTable.h"
+#include "filecrawler/private/CaseMetadataTable.h"
 #include "host/ExceptionBase.h"
 
 #include <boost/make_shared.hpp>
@@ -8,6 +8,7 @@
 #include <vtkTable.h>
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 struct MetadataFileCrawler::Impl {
@@ -43,6 +44,7 @@ void checkCrawledFolder(boost::shared_ptr<FileInfoInterface const> const& crawle
 MetadataFileCrawler::MetadataFileCrawler(std::unique_ptr<CrawlerImporterParserInterface> parser)
     : impl_(std::make_unique<Impl>())
 {
+    assert(parser);
     impl_->parser.reset(parser.release());
 }
 

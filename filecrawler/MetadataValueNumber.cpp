@@ -1,6 +1,6 @@
 #include "filecrawler/MetadataValueNumber.h"
 
-#include "filecrawler/PathValueScanner.h"
+#include "filecrawler/private/PathValueScanner.h"
 
 #include <cstdlib>
 #include <locale.h>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filecrawler/Export.h"
+
 #include <optional>
 #include <string_view>
 
@@ -13,4 +15,4 @@
 // boost::lexical_cast<double>, which reads neither a D exponent nor a number
 // out of range: its "NULL" does not mean that the text is no number.
 // Throws std::bad_alloc when memory runs out.
-std::optional<double> metadataValueNumber(std::string_view text);
+BRIM_FILECRAWLER_EXPORT std::optional<double> metadataValueNumber(std::string_view text);

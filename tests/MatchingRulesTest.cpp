@@ -3,9 +3,9 @@
 // forms cases. The generated comparisons with the literal versions
 // (ParserEquivalenceTest) rely on those following the same rules.
 #include "filecrawler/CrawlerBasicImporterParser.h"
-#include "filecrawler/CrawlerFilePath.h"
 #include "filecrawler/MetadataValueNumber.h"
-#include "filecrawler/PathValueScanner.h"
+#include "filecrawler/private/CrawlerFilePath.h"
+#include "filecrawler/private/PathValueScanner.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

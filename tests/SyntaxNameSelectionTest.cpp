@@ -1,4 +1,5 @@
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
+#include "LiteralSelection.h"
 #include "filecrawler/SyntaxNameFilter.h"
 
 #include <gmock/gmock.h>
@@ -188,10 +189,10 @@ TEST(SyntaxNameSelection, AgreesWithTheLiteralProcedure)
             names.append(text);
         }
 
-        QStringList const expected = syntaxname::selectLiterally(names, syntaxName);
+        QStringList const expected = literal::selectLiterally(names, syntaxName);
         ASSERT_EQ(syntaxname::select(names, syntaxName), expected) << "syntax name: " << syntaxName;
         ASSERT_EQ(syntaxname::selectsAny(names, syntaxName), !expected.isEmpty()) << syntaxName;
-        QStringList const expectedBytes = syntaxname::selectLiterally(latin1List(bytes), syntaxName);
+        QStringList const expectedBytes = literal::selectLiterally(latin1List(bytes), syntaxName);
         ASSERT_EQ(syntaxname::select(store, syntaxName), expectedBytes) << "syntax name: " << syntaxName;
         ASSERT_EQ(syntaxname::selectsAny(store, syntaxName), !expectedBytes.isEmpty()) << syntaxName;
         (isLong ? longSelections : selections) += expected.size();
@@ -211,7 +212,7 @@ TEST(SyntaxNameSelection, AgreesWithTheLiteralProcedure)
             for (std::size_t rest = code, k = 0; k < count; ++k, rest /= setCharacters.size())
                 set += setCharacters[rest % setCharacters.size()];
             set += "]";
-            ASSERT_EQ(syntaxname::select(singles, set), syntaxname::selectLiterally(singles, set)) << set;
+            ASSERT_EQ(syntaxname::select(singles, set), literal::selectLiterally(singles, set)) << set;
         }
 }
 
