@@ -1,5 +1,6 @@
 #include "FilteredFileInfo.h"
 
+#include "filecrawler/FolderCrawler.h"
 #include "host/ExceptionBase.h"
 #include "host/LocalFileInfo.h"
 
@@ -36,7 +37,7 @@ FilteredFileInfo::children(std::string const& filter) const
     } catch (norvale::ExceptionBase const& error) {
         // Readable when its parent was listed, refused now: skipped as well.
         std::string const path = inner_->path();
-        if (!filter_->keepGoing() || error.what() != "The specified path: " + path + " is not readable.")
+        if (!filter_->keepGoing() || error.what() != FolderCrawler::pathIsNotReadableErrorString(path))
             throw;
         filter_->skipped(path);
         return {};

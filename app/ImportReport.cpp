@@ -4,10 +4,7 @@
 
 #include "filecrawler/CaseColumnNames.h"
 
-#include <boost/lexical_cast.hpp>
-#include <vtkAbstractArray.h>
 #include <vtkTable.h>
-#include <vtkVariant.h>
 
 #include <algorithm>
 #include <set>
@@ -62,16 +59,8 @@ void addUntaggedFiles(ImportReport& report,
         report.files[caseIndex].push_back(std::move(untagged[caseIndex]));
 }
 
-std::optional<double> numericValue(std::string const& text)
-{
-    try {
-        return boost::lexical_cast<double>(text);
-    } catch (boost::bad_lexical_cast const&) {
-        return std::nullopt;
-    }
-}
-
-ImportReport buildReport(ProgramLoadContext const& context, std::vector<MetadataPattern> const& patterns,
+ImportReport buildReport(ProgramLoadContext const& context, CrawlerImporterParserInterface const& parser,
+                         std::vector<MetadataPattern> const& patterns,
                          std::vector<AuxFileIdentifier> const& identifiers, bool withFiles)
 {
     ImportReport report;
@@ -84,20 +73,21 @@ ImportReport buildReport(ProgramLoadContext const& context, std::vector<Metadata
             ReportColumn{hasColumns ? table->GetColumnName(vtkIdType(c)) : fallbackNames[c],
                          patterns[c].valueType == MetadataPattern::Numeric});
 
-    vtkIdType const rows = hasColumns ? table->GetNumberOfRows() : 0;
-    report.values.resize(std::size_t(rows));
-    for (vtkIdType c = 0; c < vtkIdType(report.columns.size()) && rows > 0; ++c) {
-        vtkAbstractArray* const column = table->GetColumn(c);
-        for (vtkIdType r = 0; r < rows; ++r)
-            report.values[std::size_t(r)].push_back(column->GetVariantValue(r).ToString());
-    }
+    // The table's numeric cells hold "NULL" for 1.0D+03: the texts come from
+    // the parser, which the table was filled from.
+    std::size_t const rows =
+        hasColumns ? std::min(std::size_t(table->GetNumberOfRows()), parser.numDefinedCases()) : 0;
+    report.texts.resize(rows);
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = 0; c < patterns.size(); ++c)
+            report.texts[r].push_back(parser.caseMetadataSValue(r, c));
 
     if (boost::shared_ptr<AuxFileCollectionInterface> const auxFiles = context.auxFiles()) {
         report.tags = orderedTags(auxFiles->tags(), identifiers);
         if (withFiles) {
-            report.files.assign(report.values.size(),
+            report.files.assign(report.texts.size(),
                                 std::vector<std::vector<std::string>>(report.tags.size()));
-            std::size_t const filed = std::min(auxFiles->caseCount(), report.values.size());
+            std::size_t const filed = std::min(auxFiles->caseCount(), report.texts.size());
             for (std::size_t caseIndex = 0; caseIndex < filed; ++caseIndex)
                 for (std::size_t t = 0; t < report.tags.size(); ++t)
                     report.files[caseIndex][t] = auxFiles->auxFilePaths(caseIndex, report.tags[t]);

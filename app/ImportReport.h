@@ -1,10 +1,10 @@
 #pragma once
 
 #include "filecrawler/AuxFileIdentifierValidator.h"
+#include "filecrawler/CrawlerImporterParserInterface.h"
 #include "filecrawler/MetadataPattern.h"
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,24 +22,27 @@ struct ImportReport {
     std::string root;
     std::vector<ReportColumn> columns;
     std::vector<std::string> tags; // in the order of the identifiers
-    // Per case, per column: the value text of the case table ("NULL" for a
-    // numeric value that is not a number).
-    std::vector<std::vector<std::string>> values;
+    // Per case, per column: the value text exactly as it stands in the
+    // paths, numbers too (007 and 1.0D+03 stay as they are, where the case
+    // table has 007 and NULL). metadataValueNumber() reads the numbers.
+    std::vector<std::vector<std::string>> texts;
     // Per case, per tag: the files filed there (only when asked for).
     std::vector<std::vector<std::vector<std::string>>> files;
     std::size_t fileCount = 0;
     std::size_t unmatchedFileCount = 0;
 
-    std::size_t caseCount() const { return values.size(); }
+    std::size_t caseCount() const { return texts.size(); }
 };
 
 // The reserved tag under which the report lists the files of a case that no
 // identifier selected; no identifier can name it, as tags never hold '('.
 extern char const* const UNTAGGED;
 
-// Reads the delivered case table and collection. The per-case files are
-// gathered only `withFiles`.
-ImportReport buildReport(ProgramLoadContext const& context, std::vector<MetadataPattern> const& patterns,
+// Reads the delivered case table and collection, with each value's text
+// from `parser`, the importer's, whose case c is the table's row c. The
+// per-case files are gathered only `withFiles`.
+ImportReport buildReport(ProgramLoadContext const& context, CrawlerImporterParserInterface const& parser,
+                         std::vector<MetadataPattern> const& patterns,
                          std::vector<AuxFileIdentifier> const& identifiers, bool withFiles);
 
 // Adds the tag UNTAGGED, last, with each case's files that no identifier
@@ -47,8 +50,5 @@ ImportReport buildReport(ProgramLoadContext const& context, std::vector<Metadata
 // files. `caseFiles` are the files in a case (identifiedAuxFiles()).
 void addUntaggedFiles(ImportReport& report,
                       std::vector<boost::shared_ptr<AuxFileInfoInterface>> const& caseFiles);
-
-// The number in a numeric column's value text; none for "NULL".
-std::optional<double> numericValue(std::string const& text);
 
 } // namespace cli

@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include "ProgramError.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -103,36 +105,16 @@ int ownDescriptor(std::string const& path)
     return -1;
 }
 
-std::string outputPathProblem(std::string const& path)
+bool replacesFile(std::string const& path)
 {
-    if (isStandardOutput(path) || ownDescriptor(path) >= 0)
-        return std::string();
+    if (isStandardOutput(path) || path.back() == '/' || ownDescriptor(path) >= 0)
+        return false;
     struct stat target {};
-    if (stat(path.c_str(), &target) == 0) {
-        if (S_ISDIR(target.st_mode))
-            return quoted(path) + " is a folder";
-        if (access(path.c_str(), W_OK) != 0)
-            return quoted(path) + " is not writable";
-        if (!S_ISREG(target.st_mode))
-            return std::string(); // a device or pipe, written directly
-    } else if (path.back() == '/') {
-        return quoted(path) + " names a folder, not a file";
-    }
-
-    // The new contents go to a temporary file in the same folder first.
-    std::string const folder = folderOf(resolved(path));
-    struct stat folderStatus {};
-    if (stat(folder.c_str(), &folderStatus) != 0)
-        return "the folder " + quoted(folder) + " does not exist";
-    if (!S_ISDIR(folderStatus.st_mode))
-        return quoted(folder) + " is not a folder";
-    if (access(folder.c_str(), W_OK | X_OK) != 0)
-        return "the folder " + quoted(folder) + " is not writable";
-    return std::string();
+    return stat(path.c_str(), &target) != 0 || S_ISREG(target.st_mode);
 }
 
-OutputFile::OutputFile(std::string path, std::string contents)
-    : path_(std::move(path)), contents_(std::move(contents)),
+OutputFile::OutputFile(std::string path, std::string role, std::string contents)
+    : path_(std::move(path)), role_(std::move(role)), contents_(std::move(contents)),
       name_(isStandardOutput(path_) ? std::string("standard output") : quoted(path_))
 {
 }
@@ -145,10 +127,40 @@ OutputFile::~OutputFile()
     removeTemporary();
 }
 
-bool OutputFile::fail(std::string& error, int code)
+std::string OutputFile::systemError(int code) const
 {
-    error = name_ + ": " + std::strerror(code);
-    return false;
+    return name_ + ": " + std::strerror(code);
+}
+
+void OutputFile::failOpen(std::string const& reason) const
+{
+    throw ProgramError(OutputNotWritable, "cannot write " + role_ + ": " + reason + ".");
+}
+
+void OutputFile::failWrite(std::string const& reason)
+{
+    throw ProgramError(OutputNotWritable, "cannot write " + role_ + ": " + reason + "; " + abandon() + ".");
+}
+
+void OutputFile::checkReplaceable() const
+{
+    struct stat target {};
+    if (stat(path_.c_str(), &target) == 0) {
+        if (access(path_.c_str(), W_OK) != 0)
+            failOpen(name_ + " is not writable");
+    } else if (path_.back() == '/') {
+        failOpen(name_ + " names a folder, not a file");
+    }
+
+    // The new contents go to a temporary file in the same folder first.
+    std::string const folder = folderOf(resolved(path_));
+    struct stat folderStatus {};
+    if (stat(folder.c_str(), &folderStatus) != 0)
+        failOpen("the folder " + quoted(folder) + " does not exist");
+    if (!S_ISDIR(folderStatus.st_mode))
+        failOpen(quoted(folder) + " is not a folder");
+    if (access(folder.c_str(), W_OK | X_OK) != 0)
+        failOpen("the folder " + quoted(folder) + " is not writable");
 }
 
 void OutputFile::removeTemporary()
@@ -158,7 +170,7 @@ void OutputFile::removeTemporary()
     temporary_.clear();
 }
 
-bool OutputFile::open(std::string& error, bool (*interrupted)())
+void OutputFile::open(bool (*interrupted)())
 {
     int const own = isStandardOutput(path_) ? STDOUT_FILENO : ownDescriptor(path_);
     struct stat status {};
@@ -166,18 +178,14 @@ bool OutputFile::open(std::string& error, bool (*interrupted)())
         mode_ = Mode::Own;
         int const flags = fcntl(own, F_GETFL);
         if (flags == -1)
-            return fail(error, errno);
-        if ((flags & O_ACCMODE) == O_RDONLY) {
-            error = name_ + " is not open for writing";
-            return false;
-        }
+            failOpen(systemError(errno));
+        if ((flags & O_ACCMODE) == O_RDONLY)
+            failOpen(name_ + " is not open for writing");
         descriptor_ = own;
     } else if (stat(path_.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
         mode_ = Mode::Direct;
-        if (S_ISDIR(status.st_mode)) {
-            error = name_ + " is a folder";
-            return false;
-        }
+        if (S_ISDIR(status.st_mode))
+            failOpen(name_ + " is a folder");
         // Without O_NONBLOCK, opening a FIFO waits for a reader where no
         // Ctrl-C reaches; so it is tried again until a reader comes.
         for (;;) {
@@ -186,38 +194,34 @@ bool OutputFile::open(std::string& error, bool (*interrupted)())
                 break;
             int const code = errno;
             if (code == ENXIO && S_ISFIFO(status.st_mode)) {
-                if (interrupted()) {
-                    error.clear();
-                    return false;
-                }
+                if (interrupted())
+                    throw ProgramError(Interrupted, "interrupted while waiting for a reader of " + role_ +
+                                                        "; nothing was written.");
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             } else if (code != EINTR) {
-                return fail(error, code);
+                failOpen(systemError(code));
             }
         }
         ownsDescriptor_ = true;
         int const flags = fcntl(descriptor_, F_GETFL);
         if (flags == -1 || fcntl(descriptor_, F_SETFL, flags & ~O_NONBLOCK) == -1)
-            return fail(error, errno);
+            failOpen(systemError(errno));
     } else {
         mode_ = Mode::Replace;
-        error = outputPathProblem(path_);
-        if (!error.empty())
-            return false;
+        checkReplaceable();
         target_ = resolved(path_);
         existed_ = stat(target_.c_str(), &status) == 0;
-        return true;
+        return;
     }
     std::lock_guard<std::mutex> const lock(mutex_);
     device_ = std::make_unique<DescriptorDevice>(descriptor_);
     device_->open(QIODevice::WriteOnly);
-    return true;
 }
 
-bool OutputFile::begin(std::string& error)
+void OutputFile::begin()
 {
     if (mode_ != Mode::Replace)
-        return true;
+        return;
     std::size_t const slash = target_.rfind('/');
     std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     base.resize(std::min<std::size_t>(base.size(), 200)); // room for the suffix within NAME_MAX
@@ -229,7 +233,7 @@ bool OutputFile::begin(std::string& error)
         if (descriptor < 0) {
             if (errno == EEXIST)
                 continue;
-            return fail(error, errno);
+            failWrite(systemError(errno));
         }
         std::lock_guard<std::mutex> const lock(mutex_);
         temporary_ = candidate;
@@ -239,9 +243,9 @@ bool OutputFile::begin(std::string& error)
         device_->open(QIODevice::WriteOnly);
         if (abandoned_)
             device_->stop();
-        return true;
+        return;
     }
-    return fail(error, EEXIST);
+    failWrite(systemError(EEXIST));
 }
 
 QIODevice& OutputFile::device()
@@ -249,7 +253,7 @@ QIODevice& OutputFile::device()
     return *device_;
 }
 
-bool OutputFile::commit(std::string& error)
+void OutputFile::commit()
 {
     int code = 0;
     if (!device_->flushBuffer())
@@ -279,7 +283,8 @@ bool OutputFile::commit(std::string& error)
         code = errno;
     if (code != 0) {
         removeTemporary();
-        return fail(error, code);
+        lock.unlock();
+        failWrite(systemError(code));
     }
     temporary_.clear();
     committed_ = true;
@@ -289,14 +294,13 @@ bool OutputFile::commit(std::string& error)
         // The rename itself is on disk only once the folder is.
         int const folder = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folder < 0)
-            return fail(error, errno);
+            failWrite(systemError(errno));
         code = fsync(folder) != 0 && errno != EINVAL ? errno : 0;
         if (close(folder) != 0 && code == 0 && errno != EINTR)
             code = errno;
         if (code != 0)
-            return fail(error, code);
+            failWrite(systemError(code));
     }
-    return true;
 }
 
 std::string OutputFile::abandon()

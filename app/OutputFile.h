@@ -8,11 +8,10 @@
 
 namespace cli {
 
-// Why `path` cannot take the output (a folder that does not exist or cannot
-// be written, a path that is a folder, a file that may not be replaced), or
-// an empty text when it can. Checked before the crawl so that no crawl is
-// wasted on an output that cannot be written.
-std::string outputPathProblem(std::string const& path);
+// Whether results sent to `path` replace a file there, and so must be told
+// their format by its name: not for standard output, the program's own
+// descriptors, devices, FIFOs and folders (which cannot take them).
+bool replacesFile(std::string const& path);
 
 // The program's own open descriptor that `path` names (/dev/stdout,
 // /dev/stderr, /dev/fd/N, /proc/self/fd/N, or a link to one of them), or -1.
@@ -28,24 +27,27 @@ int ownDescriptor(std::string const& path);
 //   A symbolic link to a file stays a link: its target is replaced.
 class OutputFile {
 public:
-    // An empty path or "-" is standard output. `contents` names what is
-    // written, for messages ("the results").
-    OutputFile(std::string path, std::string contents);
+    // An empty path or "-" is standard output. For messages, `role` names
+    // the output ("the output") and `contents` what is written ("the results").
+    OutputFile(std::string path, std::string role, std::string contents);
     ~OutputFile(); // removes a temporary file not renamed
     OutputFile(OutputFile const&) = delete;
     OutputFile& operator=(OutputFile const&) = delete;
 
     // Before the crawl: opens a device or FIFO, waiting for a FIFO's reader
-    // until `interrupted()`, or checks that a file can be replaced. False with
-    // `error` set when it cannot be, or with `error` empty when interrupted.
-    bool open(std::string& error, bool (*interrupted)());
+    // until `interrupted()`, or checks that a file can be replaced (its
+    // folder exists and is writable, it is no folder), so that no crawl is
+    // wasted on an output that cannot be written. Throws ProgramError:
+    // OutputNotWritable ("cannot write the output: <why>."), or Interrupted.
+    void open(bool (*interrupted)());
     // Before the first write: creates the temporary file of a file to be
-    // replaced. False with `error` set when it cannot be.
-    bool begin(std::string& error);
+    // replaced. Throws ProgramError as commit() does.
+    void begin();
     QIODevice& device();
-    // Finishes the output; false with `error` set (the file and the system's
-    // reason) when anything failed. A file to be replaced is then as it was.
-    bool commit(std::string& error);
+    // Finishes the output. Throws ProgramError(OutputNotWritable) when
+    // anything failed, with the file, the system's reason and what the
+    // output holds (abandon()): a file to be replaced is then as it was.
+    void commit();
 
     // Any thread, once the program gives up (interrupt, failure): starts no
     // further write, removes a temporary file not renamed, and says what the
@@ -56,10 +58,14 @@ public:
 private:
     enum class Mode { Own, Direct, Replace };
 
-    bool fail(std::string& error, int code);
+    std::string systemError(int code) const; // the output's name and the system's reason
+    [[noreturn]] void failOpen(std::string const& reason) const;
+    [[noreturn]] void failWrite(std::string const& reason); // abandons the output
+    void checkReplaceable() const;
     void removeTemporary();
 
     std::string path_;
+    std::string role_;
     std::string contents_;
     std::string name_; // for messages: standard output, or the path quoted
     Mode mode_ = Mode::Replace;

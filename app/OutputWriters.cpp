@@ -3,6 +3,8 @@
 #include "ImportReport.h"
 #include "TextUtil.h"
 
+#include "filecrawler/MetadataValueNumber.h"
+
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -86,8 +88,8 @@ void writeTable(ImportReport const& report, QIODevice& device)
     for (std::size_t caseIndex = 0; caseIndex < report.caseCount(); ++caseIndex) {
         columns[0].cells.push_back(std::to_string(caseIndex));
         std::size_t c = 1;
-        for (std::string const& value : report.values[caseIndex])
-            columns[c++].cells.push_back(printable(value));
+        for (std::string const& text : report.texts[caseIndex])
+            columns[c++].cells.push_back(printable(text));
         for (std::size_t t = 0; t < report.tags.size(); ++t)
             columns[c++].cells.push_back(
                 caseIndex < report.files.size() ? std::to_string(report.files[caseIndex][t].size()) : "");
@@ -107,7 +109,7 @@ void writeTable(ImportReport const& report, QIODevice& device)
             continue;
         std::string heading = "\ncase " + std::to_string(caseIndex) + ":";
         for (std::size_t c = 0; c < report.columns.size(); ++c)
-            heading += " " + labelled(report.columns[c].name, report.values[caseIndex][c]);
+            heading += " " + labelled(report.columns[c].name, report.texts[caseIndex][c]);
         put(device, heading + "\n");
         for (std::size_t t = 0; t < byTag.size(); ++t) {
             std::string const tag = printable(report.tags[t]);
@@ -152,8 +154,12 @@ void writeCsv(ImportReport const& report, QIODevice& device)
     for (ReportColumn const& column : report.columns)
         heading.push_back(column.name);
     writeCsvRow(heading, device);
-    for (std::vector<std::string> const& row : report.values)
+    for (std::vector<std::string> row : report.texts) {
+        for (std::size_t c = 0; c < row.size(); ++c)
+            if (report.columns[c].numeric && !metadataValueNumber(row[c]))
+                row[c] = "NULL";
         writeCsvRow(row, device);
+    }
 }
 
 // --- json ---
@@ -171,14 +177,18 @@ void writeJson(ImportReport const& report, QIODevice& device)
     QJsonArray cases;
     for (std::size_t caseIndex = 0; caseIndex < report.caseCount(); ++caseIndex) {
         QJsonObject values;
+        QJsonObject texts;
         for (std::size_t c = 0; c < report.columns.size(); ++c) {
-            std::string const& text = report.values[caseIndex][c];
-            QJsonValue value = jsonText(text);
+            QString const name = jsonText(report.columns[c].name);
+            QJsonValue const text = jsonText(report.texts[caseIndex][c]);
+            QJsonValue value = text;
             if (report.columns[c].numeric) {
-                std::optional<double> const number = numericValue(text);
-                value = number ? QJsonValue(*number) : QJsonValue(QJsonValue::Null);
+                // JSON has no infinity: 1e999 is null too.
+                std::optional<double> const number = metadataValueNumber(report.texts[caseIndex][c]);
+                value = number && std::isfinite(*number) ? QJsonValue(*number) : QJsonValue(QJsonValue::Null);
             }
-            values.insert(jsonText(report.columns[c].name), value);
+            values.insert(name, value);
+            texts.insert(name, text);
         }
         QJsonObject files;
         for (std::size_t t = 0; t < report.tags.size(); ++t) {
@@ -188,7 +198,8 @@ void writeJson(ImportReport const& report, QIODevice& device)
                     paths.append(jsonText(path));
             files.insert(jsonText(report.tags[t]), paths);
         }
-        cases.append(QJsonObject{{"case", qint64(caseIndex)}, {"values", values}, {"files", files}});
+        cases.append(
+            QJsonObject{{"case", qint64(caseIndex)}, {"values", values}, {"texts", texts}, {"files", files}});
     }
 
     QJsonObject const document{{"root", jsonText(report.root)},
@@ -237,14 +248,14 @@ vtkSmartPointer<vtkTable> vtkCaseTable(ImportReport const& report)
             auto numbers = vtkSmartPointer<vtkDoubleArray>::New();
             numbers->SetNumberOfTuples(rows);
             for (vtkIdType r = 0; r < rows; ++r)
-                numbers->SetValue(r, numericValue(report.values[std::size_t(r)][c])
+                numbers->SetValue(r, metadataValueNumber(report.texts[std::size_t(r)][c])
                                          .value_or(std::numeric_limits<double>::quiet_NaN()));
             column = numbers;
         } else {
             auto texts = vtkSmartPointer<vtkStringArray>::New();
             texts->SetNumberOfTuples(rows);
             for (vtkIdType r = 0; r < rows; ++r)
-                texts->SetValue(r, report.values[std::size_t(r)][c]);
+                texts->SetValue(r, report.texts[std::size_t(r)][c]);
             column = texts;
         }
         column->SetName(report.columns[c].name.c_str());

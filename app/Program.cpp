@@ -8,6 +8,7 @@
 #include "InterruptibleWork.h"
 #include "OutputFile.h"
 #include "OutputWriters.h"
+#include "ProgramError.h"
 #include "ProgramLoadContext.h"
 #include "ProgramOptions.h"
 #include "SampleStudy.h"
@@ -23,7 +24,6 @@
 #include "filecrawler/FolderCrawler.h"
 #include "filecrawler/MetadataFileCrawler.h"
 #include "host/ExceptionBase.h"
-#include "host/LocalFileInfo.h"
 #include "host/TagValidator.h"
 
 #include <QCoreApplication>
@@ -112,7 +112,8 @@ std::string outcome(OutputFile& results, bool writeResults, OutputFile& explanat
 }
 
 // The stages after the crawl, from the files found to the outputs written.
-// Runs on a thread of its own; returns the exit status.
+// Runs on a thread of its own; returns the exit status of a run that wrote
+// its results, throws ProgramError for one that did not.
 int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatus status, OutputFile& results,
            OutputFile& explanationOutput, QElapsedTimer const& clock)
 {
@@ -120,22 +121,21 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     bool const writeResults = !options.explain || !options.toStandardOutput();
 
     stage = "reading the values in the paths";
-    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
+    auto parser = std::make_unique<CrawlerBasicImporterParser>();
+    CrawlerImporterParserInterface const& cases = *parser; // the importer's from here on
+    MetadataFileCrawler importer(std::move(parser));
     try {
         importer.setCrawlResult(std::move(crawl)); // millions of paths: taken over, not copied
     } catch (norvale::ExceptionBase const& error) {
-        // The root changed since the crawl.
-        std::string message;
-        ExitStatus const rootStatus = rootProblem(*LocalFileInfo::create(options.root), message);
-        return fail(rootStatus != Success ? rootStatus : RootNotReadable, error.what());
+        rootChanged(options.root, error.what());
     }
     if (writeResults && !options.toStandardOutput() && !options.overwriteStudyFile) {
         std::string const studyFile = crawledFileAt(options.output, options.root, importer.files());
         if (!studyFile.empty())
-            return fail(OutputNotWritable, "cannot write the output: " + options.output + " is the file " +
-                                               studyFile +
-                                               " of the study, which the crawl lists; nothing was "
-                                               "written. --overwrite-study-file replaces it all the same.");
+            throw ProgramError(OutputNotWritable,
+                               "cannot write the output: " + options.output + " is the file " + studyFile +
+                                   " of the study, which the crawl lists; nothing was "
+                                   "written. --overwrite-study-file replaces it all the same.");
     }
     importer.setMetadataPatternList(options.patterns);
 
@@ -148,7 +148,7 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     stage = "forming the cases";
     ProgramLoadContext context;
     importer.extract(context);
-    ImportReport report = buildReport(context, options.patterns, options.identifiers,
+    ImportReport report = buildReport(context, cases, options.patterns, options.identifiers,
                                       writeResults && auxUsable && showsFiles(format));
     if (!report.files.empty())
         addUntaggedFiles(report, importer.identifiedAuxFiles());
@@ -158,7 +158,7 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
 
     stage = "checking the values";
     ValueWarnings valueWarnings(options.patterns);
-    valueWarnings.setCases(report.values);
+    valueWarnings.setCases(report.texts);
     bool const hasCases = importer.hasCases();
     std::optional<Explanation> explanation;
     if (options.explain || !hasCases) {
@@ -167,16 +167,13 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     }
     survey(importer, options.patterns, valueWarnings, explanation ? &*explanation : nullptr);
 
-    std::string error;
+    // A write that Ctrl-C cancelled fails too; the main thread has said so
+    // and ended the program by then.
     if (auxUsable && writeResults) {
         stage = "writing the results";
-        if (!results.begin(error) ||
-            (writeReport(report, format, results.device()), !results.commit(error))) {
-            if (InterruptWatcher::requested())
-                return Interrupted; // Ctrl-C cancelled the write; the main thread says what was written
-            return fail(OutputNotWritable,
-                        "cannot write the output: " + error + "; " + results.abandon() + ".");
-        }
+        results.begin();
+        writeReport(report, format, results.device());
+        results.commit();
     }
     if (options.explain) {
         stage = "writing the explanation";
@@ -184,12 +181,7 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
             explanation->writeJson(fileCount, explanationOutput.device());
         else
             explanation->write(fileCount, explanationOutput.device());
-        if (!explanationOutput.commit(error)) {
-            if (InterruptWatcher::requested())
-                return Interrupted;
-            return fail(OutputNotWritable,
-                        "cannot write the explanation: " + error + "; " + explanationOutput.abandon() + ".");
-        }
+        explanationOutput.commit();
     }
     std::vector<ValueWarning> const warnings = valueWarnings.warnings();
     for (ValueWarning const& warning : warnings)
@@ -213,28 +205,25 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     return status;
 }
 
-// The status of a crawl that stopped with `error`, with its message said;
-// CrawlIncomplete when the results still go out.
-ExitStatus crawlProblem(std::string const& error, CrawlStop const& stop, std::size_t filesFound)
+// A crawl that stopped with `error`: throws ProgramError when there is
+// nothing to write, else (a folder below ROOT could not be read) says so,
+// and the results of the files found go out.
+void crawlStopped(std::string const& error, CrawlStop const& stop, std::size_t filesFound)
 {
-    if (stop.kind == CrawlStop::LimitPassed) {
-        say(error + " Nothing was written.");
-        return CrawlLimit;
-    }
-    if (stop.kind == CrawlStop::ResourcesExhausted) {
-        say("the crawl stopped at " + stop.path + ": " + stop.what + "; nothing was written.");
-        return ResourcesExhausted;
-    }
+    if (stop.kind == CrawlStop::LimitPassed)
+        throw ProgramError(CrawlLimit, error + " Nothing was written.");
+    if (stop.kind == CrawlStop::ResourcesExhausted)
+        throw ProgramError(ResourcesExhausted,
+                           "the crawl stopped at " + stop.path + ": " + stop.what + "; nothing was written.");
     if (stop.kind == CrawlStop::None) {
         // Not a folder's doing: the crawl itself failed.
         bool const memory = error == std::bad_alloc().what();
-        say("the crawl stopped: " + (memory ? std::string("memory ran out") : error) +
-            "; nothing was written.");
-        return memory ? ResourcesExhausted : InternalError;
+        throw ProgramError(memory ? ResourcesExhausted : InternalError,
+                           "the crawl stopped: " + (memory ? std::string("memory ran out") : error) +
+                               "; nothing was written.");
     }
     say(error + " The crawl stopped there; the results cover the " + counted(filesFound, "file", "files") +
         " found before it.");
-    return CrawlIncomplete;
 }
 
 int run(ProgramOptions options, QElapsedTimer const& clock)
@@ -251,44 +240,32 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
     // The outputs are opened first, so that no crawl is wasted on one that
     // cannot be written, and so that a FIFO is waited for where Ctrl-C works.
     InterruptWatcher interrupts;
-    OutputFile results(options.output, "the results");
-    OutputFile explanation("-", "the explanation");
-    std::string error;
-    if (writeResults && !results.open(error, &InterruptWatcher::requested)) {
-        if (error.empty())
-            return fail(Interrupted,
-                        "interrupted while waiting for a reader of the output; nothing was written.");
-        return fail(OutputNotWritable, "cannot write the output: " + error + ".");
-    }
-    if (options.explain && !explanation.open(error, &InterruptWatcher::requested))
-        return fail(OutputNotWritable, "cannot write the explanation: " + error + ".");
+    OutputFile results(options.output, "the output", "the results");
+    OutputFile explanation("-", "the explanation", "the explanation");
+    if (writeResults)
+        results.open(&InterruptWatcher::requested);
+    if (options.explain)
+        explanation.open(&InterruptWatcher::requested);
 
     auto const filter = std::make_shared<CrawlFilter>(options.excludes, options.keepGoing);
     WalkOptions walk;
     walk.maxWaysPerFolder = options.maxWays;
     boost::shared_ptr<FileInfoInterface const> const root = filteredRoot(options.root, filter, walk);
-    std::string message;
-    if (ExitStatus const status = rootProblem(*root, message))
-        return fail(status, message);
+    checkRoot(*root);
 
     auto const stop = std::make_shared<CrawlStop>();
     std::unique_ptr<FolderCrawler> crawler =
         crawlTree(root, !options.quiet && isatty(STDERR_FILENO), interrupts, stop);
     if (!crawler)
-        return fail(Interrupted, "interrupted; the crawl was stopped and nothing was written.");
+        throw ProgramError(Interrupted, "interrupted; the crawl was stopped and nothing was written.");
     ExitStatus status = Success;
     if (!crawler->result().errorString.isNull()) {
         std::string const error = crawler->result().errorString.toStdString();
         if (error == FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING ||
-            error == FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING) {
-            // The root changed since it was checked.
-            ExitStatus const rootStatus = rootProblem(*LocalFileInfo::create(options.root), message);
-            return fail(rootStatus != Success ? rootStatus : RootNotReadable,
-                        rootStatus != Success ? message : error);
-        }
-        status = crawlProblem(error, *stop, crawler->result().files.size());
-        if (status != CrawlIncomplete)
-            return status;
+            error == FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING)
+            rootChanged(options.root, error);
+        crawlStopped(error, *stop, crawler->result().files.size());
+        status = CrawlIncomplete;
     }
     std::vector<std::string> const skipped = filter->skippedFolders();
     for (std::string const& folder : skipped)
@@ -310,13 +287,15 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
             std::fflush(stderr);
             _exit(Interrupted); // the stages still run; their objects are not taken apart
         }
+    } catch (ProgramError const&) {
+        throw; // said as it is
     } catch (std::bad_alloc const&) {
-        return fail(ResourcesExhausted, std::string("memory ran out while ") + stage.load() + "; " +
-                                            outcome(results, writeResults, explanation) + ".");
+        throw ProgramError(ResourcesExhausted, std::string("memory ran out while ") + stage.load() + "; " +
+                                                   outcome(results, writeResults, explanation) + ".");
     } catch (std::exception const& failure) {
-        return fail(InternalError, std::string("unexpected error while ") + stage.load() + ": " +
-                                       failure.what() + "; " + outcome(results, writeResults, explanation) +
-                                       ".");
+        throw ProgramError(InternalError, std::string("unexpected error while ") + stage.load() + ": " +
+                                              failure.what() + "; " +
+                                              outcome(results, writeResults, explanation) + ".");
     }
 
     // All is written. Taking a big crawl's millions of objects apart one by
@@ -332,24 +311,22 @@ int runProgram(QStringList const& arguments)
 {
     QElapsedTimer clock;
     clock.start();
-    ProgramOptions options;
     try {
-        options = parseOptions(arguments);
+        ProgramOptions options = parseOptions(arguments);
+        if (options.help) {
+            std::string const text = helpText();
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            return Success;
+        }
+        if (options.version) {
+            std::printf("filecrawler %s\n", BRIM_FILECRAWLER_VERSION);
+            return Success;
+        }
+        return run(std::move(options), clock);
     } catch (UsageError const& error) {
         return fail(BadOption, std::string(error.what()) + " (filecrawler --help lists the options)");
-    }
-    if (options.help) {
-        std::string const text = helpText();
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return Success;
-    }
-    if (options.version) {
-        std::printf("filecrawler %s\n", BRIM_FILECRAWLER_VERSION);
-        return Success;
-    }
-
-    try {
-        return run(std::move(options), clock);
+    } catch (ProgramError const& error) {
+        return fail(error.status(), error.what());
     } catch (std::bad_alloc const&) {
         return fail(ResourcesExhausted, "memory ran out; nothing was written.");
     } catch (std::system_error const& error) {

@@ -1,5 +1,8 @@
 #include "ProgramOptions.h"
 
+#include "ExitStatus.h"
+#include "OutputFile.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -28,26 +31,33 @@ std::string lowerCase(std::string text)
     return text;
 }
 
-char const* const EXIT_STATUS_TEXT = R"(
-Exit status:
-  0    success
-  1    unexpected internal error
-  2    bad option or option value
-  3    ROOT does not exist
-  4    ROOT is not a directory
-  5    ROOT is not readable
-  6    a folder below ROOT could not be read: the crawl stopped there, and
-       the results cover the files found before it
-  7    an --aux identifier is unusable (see --skip-unusable-aux)
-  8    the output file cannot be written (an existing one is left as it
-       was), or is a file of the study (see --overwrite-study-file)
-  9    memory or another resource of the machine ran out; nothing was written
-  10   the crawl passed a limit (see --max-ways); nothing was written
-  11   no file belongs to a case (the results are written all the same)
-  12   results written; some folders could not be read and were skipped
-       (--keep-going)
-  130  interrupted (Ctrl-C)
-)";
+// "Exit status:" and each status with its meaning, the meanings wrapped at
+// 79 columns in a column of their own.
+std::string exitStatusText()
+{
+    std::size_t const indent = 7; // "  130  "
+    std::size_t const width = 79;
+    std::string text = "\nExit status:\n";
+    for (ExitStatusMeaning const& entry : EXIT_STATUS_MEANINGS) {
+        std::string line = "  " + std::to_string(int(entry.status));
+        line.resize(indent, ' ');
+        std::string const meaning = entry.meaning;
+        for (std::size_t start = 0; start < meaning.size();) {
+            std::size_t const end = std::min(meaning.find(' ', start), meaning.size());
+            std::string const word = meaning.substr(start, end - start);
+            if (line.size() > indent && line.size() + 1 + word.size() > width) {
+                text += line + "\n";
+                line.assign(indent, ' ');
+            } else if (line.size() > indent) {
+                line += ' ';
+            }
+            line += word;
+            start = end + 1;
+        }
+        text += line + "\n";
+    }
+    return text;
+}
 
 void configure(QCommandLineParser& parser)
 {
@@ -74,7 +84,8 @@ void configure(QCommandLineParser& parser)
     parser.addOption({"skip-unusable-aux", "Go on without the --aux identifiers that are unusable."});
     parser.addOption({{"f", "format"},
                       "Output format: table, csv, json, vtk (legacy VTK table) or vtt (XML VTK table). "
-                      "Default: from the extension of --output, else table.",
+                      "Default: from the extension of --output (.txt, .csv, .json, .vtk, .vtt; a file "
+                      "without one is refused), else table (standard output, a device, a FIFO).",
                       "FORMAT"});
     parser.addOption({{"o", "output"},
                       "Write the results to FILE (replaced only once complete) instead of standard output.",
@@ -250,7 +261,7 @@ ProgramOptions parseOptions(QStringList const& arguments)
         options.output = bytes(parser.value("output"));
         if (options.output.empty())
             throw UsageError("--output is an empty text; give a file name, or - for standard output");
-        if (!options.format && !options.toStandardOutput() && !formatFromExtension(options.output))
+        if (!options.format && !formatFromExtension(options.output) && replacesFile(options.output))
             throw UsageError("--output \"" + options.output +
                              "\": cannot tell the format from the file name; name it .txt, .csv, .json, "
                              ".vtk or .vtt, or give --format");
@@ -285,7 +296,7 @@ std::string helpText()
     // Qt names the program by the path it was started with; the name will do.
     std::string text = bytes(parser.helpText());
     text.replace(0, text.find('\n'), "Usage: filecrawler [options] [ROOT]");
-    return text + EXIT_STATUS_TEXT;
+    return text + exitStatusText();
 }
 
 } // namespace cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExcludeRules.h"
+#include "ProgramError.h"
 
 #include "filecrawler/AuxFileIdentifierValidator.h"
 #include "filecrawler/MetadataPattern.h"
@@ -10,7 +11,6 @@
 
 #include <cstddef>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -41,9 +41,9 @@ struct ProgramOptions {
 };
 
 // A bad option or option value; the message names it.
-class UsageError : public std::runtime_error {
+class UsageError : public ProgramError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit UsageError(std::string const& message) : ProgramError(BadOption, message) {}
 };
 
 // The value type a --pattern takes when its text has no type suffix.

@@ -1,5 +1,7 @@
 #include "StudyChecks.h"
 
+#include "filecrawler/FolderCrawler.h"
+#include "host/LocalFileInfo.h"
 #include "host/ValidationResult.h"
 
 namespace cli {
@@ -13,21 +15,20 @@ bool blankSyntaxName(std::string const& syntaxName)
 
 } // namespace
 
-ExitStatus rootProblem(FileInfoInterface const& root, std::string& message)
+void checkRoot(FileInfoInterface const& root)
 {
-    if (!root.exists()) {
-        message = "The specified folder: " + root.path() + " does not exist.";
-        return RootMissing;
-    }
-    if (!root.isDirectory()) {
-        message = "The specified path: " + root.path() + " must be a directory.";
-        return RootNotDirectory;
-    }
-    if (!root.isReadable()) {
-        message = "The specified path: " + root.path() + " is not readable.";
-        return RootNotReadable;
-    }
-    return Success;
+    if (!root.exists())
+        throw ProgramError(RootMissing, "The specified folder: " + root.path() + " does not exist.");
+    if (!root.isDirectory())
+        throw ProgramError(RootNotDirectory, "The specified path: " + root.path() + " must be a directory.");
+    if (!root.isReadable())
+        throw ProgramError(RootNotReadable, FolderCrawler::pathIsNotReadableErrorString(root.path()));
+}
+
+void rootChanged(std::string const& root, std::string const& message)
+{
+    checkRoot(*LocalFileInfo::create(root));
+    throw ProgramError(RootNotReadable, message);
 }
 
 IdentifierList::IdentifierList(std::vector<AuxFileIdentifier> identifiers)

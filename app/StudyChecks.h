@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ExitStatus.h"
+#include "ProgramError.h"
 
 #include "filecrawler/AuxFileIdentifierValidator.h"
 #include "host/FileInfoInterface.h"
@@ -12,9 +12,14 @@
 // root before a crawl, and of the --aux identifiers after it.
 namespace cli {
 
-// The status and the library's message for a root that cannot be crawled, or
-// Success when it can.
-ExitStatus rootProblem(FileInfoInterface const& root, std::string& message);
+// Throws ProgramError, with the status and the library's message, for a root
+// that cannot be crawled (RootMissing, RootNotDirectory, RootNotReadable).
+void checkRoot(FileInfoInterface const& root);
+
+// For a root that changed since it was checked (the crawl or the importer
+// found it gone): throws checkRoot()'s error for `root` as it is now, or
+// ProgramError(RootNotReadable, message) when it looks fine again.
+[[noreturn]] void rootChanged(std::string const& root, std::string const& message);
 
 // The --aux identifiers, as the validator asks for them.
 class IdentifierList : public AuxFileIdentifierValidator::IdentifierProviderInterface {

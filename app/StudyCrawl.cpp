@@ -12,8 +12,8 @@
 #include "filecrawler/CrawlerBasicImporterParser.h"
 #include "filecrawler/FolderCrawler.h"
 #include "filecrawler/MetadataFileCrawler.h"
+#include "filecrawler/MetadataValueNumber.h"
 #include "host/ExceptionBase.h"
-#include "host/LocalFileInfo.h"
 #include "host/TagValidator.h"
 
 #include <boost/make_shared.hpp>
@@ -28,30 +28,7 @@ namespace {
 
 using Result = StudyCrawlResult;
 
-// The kind and the message for a root that cannot be crawled; None when it can.
-Result::ErrorKind rootKind(FileInfoInterface const& root, std::string& message)
-{
-    switch (rootProblem(root, message)) {
-    case Success:
-        return Result::None;
-    case RootMissing:
-        return Result::RootMissing;
-    case RootNotDirectory:
-        return Result::RootNotDirectory;
-    default:
-        return Result::RootNotReadable;
-    }
-}
-
-// The root changed between the check and the crawl, or the import.
-void rootChanged(Result& result, std::string const& root, std::string const& fallback)
-{
-    result.error = rootKind(*LocalFileInfo::create(root), result.errorMessage);
-    if (result.error == Result::None) {
-        result.error = Result::RootNotReadable;
-        result.errorMessage = fallback;
-    }
-}
+char const* const INTERRUPTED = "interrupted; the crawl was stopped.";
 
 // Applies the identifiers; false when some are unusable and must not be skipped.
 bool chooseAuxFiles(MetadataFileCrawler& importer,
@@ -98,34 +75,22 @@ std::unique_ptr<FolderCrawler> walk(boost::shared_ptr<FileInfoInterface const> r
     return crawler;
 }
 
-// The case table's texts and numbers, column by column, with each value's
-// text as it stood in a path of its case.
-void readCases(Result& result, ImportReport const& report, MetadataFileCrawler const& importer,
-               std::vector<boost::shared_ptr<AuxFileInfoInterface>> const& caseFiles)
+// The report's texts and their numbers, column by column.
+void readCases(Result& result, ImportReport const& report)
 {
     std::size_t const cases = report.caseCount();
-    std::size_t const columns = report.columns.size();
-    result.texts.assign(columns, std::vector<std::string>(cases));
-    result.numbers.assign(columns, std::vector<double>(cases, std::numeric_limits<double>::quiet_NaN()));
-    std::vector<bool> read(cases, false);
-    for (boost::shared_ptr<AuxFileInfoInterface> const& file : caseFiles) {
-        std::size_t const caseIndex = file->caseIndex();
-        if (caseIndex >= cases || read[caseIndex])
-            continue;
-        read[caseIndex] = true;
-        std::vector<MetadataInfo> const records = importer.metadataInfoList(file->filePath());
-        for (std::size_t c = 0; c < columns && c < records.size(); ++c)
-            result.texts[c][caseIndex] = records[c].value;
-    }
-    for (std::size_t r = 0; r < cases; ++r)
-        for (std::size_t c = 0; c < columns; ++c) {
-            std::string const& shown = report.values[r][c];
-            if (!read[r])
-                result.texts[c][r] = shown;
-            if (report.columns[c].numeric)
-                if (std::optional<double> const number = numericValue(shown))
-                    result.numbers[c][r] = *number;
+    result.texts.resize(report.columns.size());
+    result.numbers.resize(report.columns.size());
+    for (std::size_t c = 0; c < report.columns.size(); ++c) {
+        result.texts[c].reserve(cases);
+        result.numbers[c].reserve(cases);
+        for (std::vector<std::string> const& row : report.texts) {
+            result.texts[c].push_back(row[c]);
+            std::optional<double> const number =
+                report.columns[c].numeric ? metadataValueNumber(row[c]) : std::nullopt;
+            result.numbers[c].push_back(number.value_or(std::numeric_limits<double>::quiet_NaN()));
         }
+    }
 }
 
 void listFiles(Result& result, ImportReport& report)
@@ -147,12 +112,9 @@ void listFiles(Result& result, ImportReport& report)
     result.tags = report.tags;
 }
 
-} // namespace
-
-StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll const& poll, int pollIntervalMs)
+// The crawl and the import; throws ProgramError for a crawl without results.
+Result crawlAndImport(StudyCrawlOptions const& options, StudyCrawlPoll const& poll, int pollIntervalMs)
 {
-    if (options.maxWays == 0)
-        throw UsageError("max ways 0: expected a whole number of 1 or more");
     Result result;
     result.root = options.root;
 
@@ -160,31 +122,22 @@ StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll con
     WalkOptions walkOptions;
     walkOptions.maxWaysPerFolder = options.maxWays;
     boost::shared_ptr<FileInfoInterface const> root = filteredRoot(options.root, filter, walkOptions);
-    if ((result.error = rootKind(*root, result.errorMessage)) != Result::None)
-        return result;
+    checkRoot(*root);
 
     auto const files = std::make_shared<CountingFileInfo::Counter>(0);
     auto const stop = std::make_shared<CrawlStop>();
     root = boost::make_shared<CountingFileInfo const>(root, files, stop);
     std::unique_ptr<FolderCrawler> crawler = walk(root, files, poll, pollIntervalMs);
-    if (!crawler) {
-        result.error = Result::Interrupted;
-        result.errorMessage = "interrupted; the crawl was stopped.";
-        return result;
-    }
+    if (!crawler)
+        throw ProgramError(Interrupted, INTERRUPTED);
     FolderCrawler::Result const& crawl = crawler->result();
     if (!crawl.errorString.isNull()) {
         std::string const error = crawl.errorString.toStdString();
         if (error == FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING ||
-            error == FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING) {
-            rootChanged(result, options.root, error);
-            return result;
-        }
-        if (stop->kind == CrawlStop::LimitPassed) {
-            result.error = Result::CrawlLimit;
-            result.errorMessage = error;
-            return result;
-        }
+            error == FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING)
+            rootChanged(options.root, error);
+        if (stop->kind == CrawlStop::LimitPassed)
+            throw ProgramError(CrawlLimit, error);
         if (stop->kind == CrawlStop::ResourcesExhausted || error == std::bad_alloc().what())
             throw std::bad_alloc(); // memory or descriptors ran out: no result to give
         result.error = Result::CrawlIncomplete;
@@ -196,50 +149,44 @@ StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll con
     for (std::string const& folder : result.skipped)
         result.warnings.push_back(folder + " is not readable; skipped (--keep-going).");
 
-    MetadataFileCrawler importer(std::make_unique<CrawlerBasicImporterParser>());
+    auto parser = std::make_unique<CrawlerBasicImporterParser>();
+    CrawlerImporterParserInterface const& cases = *parser; // the importer's from here on
+    MetadataFileCrawler importer(std::move(parser));
     try {
         importer.setCrawlResult(crawler->takeResult());
     } catch (norvale::ExceptionBase const& error) {
-        rootChanged(result, options.root, error.what());
-        return result;
+        rootChanged(options.root, error.what());
     }
     crawler.reset();
     importer.setMetadataPatternList(options.patterns);
-    auto const stopped = [&] {
-        if (!poll || poll(0, importer.files().size()))
-            return false;
-        result = Result();
-        result.error = Result::Interrupted;
-        result.errorMessage = "interrupted; the crawl was stopped.";
-        return true;
+    auto const pollAgain = [&] {
+        if (poll && !poll(0, importer.files().size()))
+            throw ProgramError(Interrupted, INTERRUPTED);
     };
-    if (stopped())
-        return result;
+    pollAgain();
 
     result.fileCount = importer.files().size();
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> const caseFiles = importer.identifiedAuxFiles();
     bool const auxUsable = chooseAuxFiles(importer, caseFiles, options, result);
-    if (stopped())
-        return result;
+    pollAgain();
 
     ProgramLoadContext context;
     importer.extract(context);
     result.caseTable = context.caseTable();
-    ImportReport report = buildReport(context, options.patterns, options.identifiers, auxUsable);
+    ImportReport report = buildReport(context, cases, options.patterns, options.identifiers, auxUsable);
     if (auxUsable && report.files.empty()) // no identifier: every file of a case is untagged
         report.files.assign(report.caseCount(), {});
     addUntaggedFiles(report, caseFiles);
     result.columns = report.columns;
-    readCases(result, report, importer, caseFiles);
+    readCases(result, report);
     listFiles(result, report);
 
     ValueWarnings valueWarnings(options.patterns);
-    valueWarnings.setCases(report.values);
+    valueWarnings.setCases(report.texts);
     Explanation explanation(options.patterns, Explanation::ALL);
     explanation.setRoot(options.root);
     survey(importer, options.patterns, valueWarnings, &explanation);
-    if (stopped())
-        return result;
+    pollAgain();
     for (Explanation::Group const& group : explanation.groups()) {
         std::string const reason = describe(group.reason, options.patterns);
         for (std::string const& path : group.examples) {
@@ -250,6 +197,41 @@ StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll con
     for (ValueWarning const& warning : valueWarnings.warnings())
         result.warnings.push_back(warning.message);
     return result;
+}
+
+} // namespace
+
+StudyCrawlResult crawlStudy(StudyCrawlOptions const& options, StudyCrawlPoll const& poll, int pollIntervalMs)
+{
+    if (options.maxWays == 0)
+        throw UsageError("max ways 0: expected a whole number of 1 or more");
+    try {
+        return crawlAndImport(options, poll, pollIntervalMs);
+    } catch (ProgramError const& error) {
+        Result result;
+        result.root = options.root;
+        result.errorMessage = error.what();
+        switch (error.status()) {
+        case RootMissing:
+            result.error = Result::RootMissing;
+            break;
+        case RootNotDirectory:
+            result.error = Result::RootNotDirectory;
+            break;
+        case RootNotReadable:
+            result.error = Result::RootNotReadable;
+            break;
+        case CrawlLimit:
+            result.error = Result::CrawlLimit;
+            break;
+        case Interrupted:
+            result.error = Result::Interrupted;
+            break;
+        default:
+            throw;
+        }
+        return result;
+    }
 }
 
 } // namespace cli

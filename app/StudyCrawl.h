@@ -49,8 +49,9 @@ struct StudyCrawlResult {
     std::string root;
     std::vector<ReportColumn> columns;
     // Per column, per case: the value text as it stood in the path (also
-    // for numbers: 007 and 1.0D+03 stay as they are), and the number the
-    // program's JSON and VTK outputs show for it (NaN when none).
+    // for numbers: 007 and 1.0D+03 stay as they are), and for numeric
+    // columns the number the program's VTK outputs show for it (NaN when
+    // none; JSON shows null for NaN and infinity).
     std::vector<std::vector<std::string>> texts;
     std::vector<std::vector<double>> numbers;
     std::vector<std::string> tags; // the tags files are filed under, UNTAGGED last when used

@@ -1,9 +1,11 @@
 #include "ValueWarnings.h"
 
-#include "ImportReport.h"
 #include "TextUtil.h"
 
+#include "filecrawler/MetadataValueNumber.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <set>
@@ -97,7 +99,7 @@ std::string displayKey(std::vector<std::string> const& row, std::vector<Metadata
     std::string key;
     for (std::size_t c = 0; c < row.size() && c < patterns.size(); ++c) {
         if (patterns[c].valueType == MetadataPattern::Numeric) {
-            std::optional<double> const number = numericValue(row[c]);
+            std::optional<double> const number = metadataValueNumber(row[c]);
             double const value = number ? (*number == 0 ? 0.0 : *number) : 0.0; // -0 shows as 0
             char bytes[sizeof value];
             std::memcpy(bytes, &value, sizeof value);
@@ -221,14 +223,15 @@ void ValueWarnings::addRecord(std::string const& path, std::vector<MetadataInfo>
     if (!tally.lastChecked || tally.lastValue != record.value) {
         tally.lastChecked = true;
         tally.lastValue = record.value;
-        tally.lastConverts = numericValue(record.value).has_value();
+        std::optional<double> const number = metadataValueNumber(record.value);
+        tally.lastInRange = !number || std::isfinite(*number);
         tally.lastLooksAlike = !tally.lookAlikeTexts.empty() &&
                                std::find(tally.lookAlikeTexts.begin(), tally.lookAlikeTexts.end(),
                                          record.value) != tally.lookAlikeTexts.end();
     }
-    if (!tally.lastConverts && tally.notANumber++ == 0) {
-        tally.notANumberExample = path;
-        tally.notANumberValue = record.value;
+    if (!tally.lastInRange && tally.outOfRange++ == 0) {
+        tally.outOfRangeExample = path;
+        tally.outOfRangeValue = record.value;
     }
     lookAlikeCandidate_ = lookAlikeCandidate_ || tally.lastLooksAlike;
 }
@@ -289,8 +292,8 @@ std::vector<ValueWarning> ValueWarnings::warnings() const
                                          ? ValueWarning::NumberFollowedByText
                                          : ValueWarning::TextCutAtDot,
                                      i));
-        if (tally.notANumber > 0)
-            found.push_back(describe(ValueWarning::NotANumberInOutput, i));
+        if (tally.outOfRange > 0)
+            found.push_back(describe(ValueWarning::NumberOutOfRange, i));
         if (tally.lookAlikeCases > 0)
             found.push_back(describe(ValueWarning::LookAlikeCases, i));
     }
@@ -366,37 +369,30 @@ ValueWarning ValueWarnings::describe(ValueWarning::Kind kind, std::size_t i) con
             " does not hold, or give the patterns in another order.";
         break;
     }
-    case ValueWarning::NotANumberInOutput: {
-        warning.paths = tally.notANumber;
-        warning.example = tally.notANumberExample;
-        std::string const value = tally.notANumberValue;
-        bool const exponentD = value.find_first_of("Dd") != std::string::npos;
-        std::string fix = "give -p " + patternOption(text, MetadataPattern::String) + " to keep it as text";
-        if (exponentD) {
-            std::string withE = value;
-            std::replace(withE.begin(), withE.end(), 'D', 'E');
-            std::replace(withE.begin(), withE.end(), 'd', 'e');
-            fix = "write the exponent with E (" + printable(withE) + "), or " + fix;
-        }
-        warning.message = name + ": a value is read as a number when the paths are matched, but the output " +
-                          (exponentD ? "does not read a D exponent" : "cannot convert it (out of range)") +
-                          " and shows NULL (null in JSON, NaN in VTK), " +
-                          inPaths(warning.paths, warning.example) + ": " + quoted(text + value) +
-                          "; cases that differ only there look alike. To fix it, " + fix + ".";
+    case ValueWarning::NumberOutOfRange:
+        warning.paths = tally.outOfRange;
+        warning.example = tally.outOfRangeExample;
+        warning.message = name + ": a number is beyond the range of a double, " +
+                          inPaths(warning.paths, warning.example) + ": " +
+                          quoted(text + tally.outOfRangeValue) +
+                          " shows as null in JSON values and as infinity in VTK (CSV, the table and JSON "
+                          "texts keep the text). To keep it as text, give -p " +
+                          patternOption(text, MetadataPattern::String) + ".";
         break;
-    }
     case ValueWarning::LookAlikeCases: {
         warning.paths = tally.lookAlikePaths;
         warning.example = tally.lookAlikeExample;
         std::string texts;
         for (std::size_t t = 0; t < tally.lookAlikeTexts.size() && t < 2; ++t)
             texts += (t == 0 ? "" : " and ") + quoted(text + tally.lookAlikeTexts[t]);
-        warning.message = name + ": " + counted(tally.lookAlikeCases, "case", "cases") +
-                          " differ only in how a number is written, such as " + texts +
-                          ", and look alike where values are shown as numbers (JSON, VTK), " +
-                          inPaths(warning.paths, warning.example) +
-                          ". The cases are kept apart by their texts; to show the texts, give -p " +
-                          patternOption(text, MetadataPattern::String) + ", or write the numbers alike.";
+        warning.message =
+            name + ": " + counted(tally.lookAlikeCases, "case", "cases") +
+            " differ only in how a number is written, such as " + texts +
+            ", and look alike where values are shown as numbers (JSON values, VTK), " +
+            inPaths(warning.paths, warning.example) +
+            ". The cases are kept apart by their texts (CSV, the table, JSON texts); to show the texts "
+            "there too, give -p " +
+            patternOption(text, MetadataPattern::String) + ", or write the numbers alike.";
         break;
     }
     }

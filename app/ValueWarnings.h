@@ -20,7 +20,7 @@ struct ValueWarning {
         InsideLongerKey,      // the occurrence read is the end of a longer key (T= in dT=5)
         InsidePreviousText,   // the text is always found inside the previous pattern's text
         LookAlikeCases,       // distinct cases show alike once their numbers are converted
-        NotANumberInOutput    // a value read as a number that the output cannot convert (1.0D+03)
+        NumberOutOfRange      // a number beyond the range of double (1e999): null in JSON, infinity in VTK
     };
     Kind kind;
     std::size_t pattern; // the pattern concerned, by its place in the list
@@ -37,10 +37,9 @@ class ValueWarnings {
 public:
     explicit ValueWarnings(std::vector<MetadataPattern> patterns);
 
-    // The case table's rows: per case, per pattern, the value text of the
-    // table (NULL, or the text itself, for a value that is not a number).
-    // Give them before the paths, so that the paths of cases that look alike
-    // are counted.
+    // The cases: per case, per pattern, the value text as it stands in the
+    // paths (ImportReport::texts). Give them before the paths, so that the
+    // paths of cases that look alike are counted.
     void setCases(std::vector<std::vector<std::string>> const& rows);
 
     // One crawled path with the records the library gives for it
@@ -70,11 +69,11 @@ private:
         std::string insideKeyValue;
         std::size_t insidePrevious = 0; // paths that fail because the text lies inside the previous one
         std::string insidePreviousExample;
-        std::size_t notANumber = 0; // paths whose numeric value the output cannot convert
-        std::string notANumberExample;
-        std::string notANumberValue;
+        std::size_t outOfRange = 0; // paths whose number is beyond the range of double
+        std::string outOfRangeExample;
+        std::string outOfRangeValue;
         std::string lastValue; // the last numeric value tested for conversion, and the answer
-        bool lastConverts = true;
+        bool lastInRange = true;
         bool lastChecked = false;
         // Cases that look alike: the value texts that differ between them,
         // the paths holding one of them, and the first such path.

@@ -5,7 +5,7 @@
 #include "LiteralParser.h"
 #include "StudyPaths.h"
 
-#include "filecrawler/CrawlerFilePath.h"
+#include "filecrawler/private/CrawlerFilePath.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,9 +9,11 @@
 //   study/Re=100/Mach=0.05/alpha=-4/model=kEpsilon/solution_0001.vtu
 // and the identifiers are five, the last selecting nothing, so that
 // isValid() judges them all and answers false.
+#include "LiteralSelection.h"
+
 #include "filecrawler/AuxFileIdentifierValidator.h"
 #include "filecrawler/CrawlerBasicImporterParser.h"
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
 #include "host/AuxFileCollectionInterface.h"
 #include "host/AuxFileInfoInterface.h"
 #include "host/TagValidator.h"
@@ -137,7 +139,7 @@ struct LiteralIdentification {
             return false;
         if (valid.count(identifier.syntaxName) != 0)
             return true;
-        if (syntaxname::selectLiterally(names, identifier.syntaxName).isEmpty())
+        if (literal::selectLiterally(names, identifier.syntaxName).isEmpty())
             return false;
         valid.insert(identifier.syntaxName);
         return true;
@@ -150,7 +152,7 @@ struct LiteralIdentification {
         for (AuxFileIdentifier const& identifier : IDENTIFIERS) {
             if (!usable(tags, identifier))
                 continue;
-            for (QString const& name : syntaxname::selectLiterally(names, identifier.syntaxName)) {
+            for (QString const& name : literal::selectLiterally(names, identifier.syntaxName)) {
                 auto const& candidate = byPath[name.toLatin1().toStdString()];
                 if (claimed.insert(candidate).second)
                     collection[candidate->caseIndex()][identifier.tag].push_back(candidate->filePath());
@@ -238,9 +240,9 @@ void runSelection(benchmark::State& state, std::string const& syntaxName, bool l
     QStringList const names = studyNames(count);
     int selected = 0;
     for (auto _ : state) {
-        selected = (literally ? syntaxname::selectLiterally(names, syntaxName)
-                              : syntaxname::select(names, syntaxName))
-                       .size();
+        selected =
+            (literally ? literal::selectLiterally(names, syntaxName) : syntaxname::select(names, syntaxName))
+                .size();
         benchmark::DoNotOptimize(selected);
     }
     state.counters["selected"] = selected;

@@ -15,24 +15,13 @@ install(TARGETS brim_importers_filecrawler brim_host
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Every header but the library's internal ones.
-file(GLOB _library_headers RELATIVE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/filecrawler/*.h")
-list(REMOVE_ITEM _library_headers
-  filecrawler/CaseMetadataTable.h
-  filecrawler/CrawlerFilePath.h
-  filecrawler/PathValueScanner.h
-  filecrawler/SyntaxNameSelection.h)
-list(TRANSFORM _library_headers PREPEND "${PROJECT_SOURCE_DIR}/")
-file(GLOB _host_headers RELATIVE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/host/*.h")
-list(REMOVE_ITEM _host_headers
-  host/DirectoryListing.h
-  host/DirectoryReader.h
-  host/NameSort.h
-  host/SideBySide.h
-  host/WalkState.h)
-list(TRANSFORM _host_headers PREPEND "${PROJECT_SOURCE_DIR}/")
-install(FILES ${_library_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/filecrawler)
-install(FILES ${_host_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/host)
+# The public headers: the folders filecrawler/ and host/ as they stand but
+# for their private/ folders, and the generated export macros beside them.
+foreach(_folder filecrawler host)
+  install(DIRECTORY "${PROJECT_SOURCE_DIR}/${_folder}/" DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${_folder}
+    FILES_MATCHING PATTERN "*.h" PATTERN "private" EXCLUDE)
+endforeach()
+install(DIRECTORY "${BRIM_FILECRAWLER_GENERATED_INCLUDE_DIR}/" DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 install(EXPORT ${_package}Targets NAMESPACE brim:: DESTINATION ${_package_dir})
 configure_package_config_file("${CMAKE_CURRENT_LIST_DIR}/${_package}Config.cmake.in"

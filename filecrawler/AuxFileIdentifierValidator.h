@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filecrawler/Export.h"
 #include "filecrawler/ValidatorInterface.h"
 #include "host/AuxFileCollectionInterface.h"
 #include "host/AuxFileInfoInterface.h"
@@ -31,7 +32,7 @@ struct AuxFileIdentifier {
 // Paths are matched as Latin-1 up to a NUL, so any byte string is filed
 // unchanged. An empty candidate pointer, or a tag validator missing when a
 // tag must be judged, is reported as norvale::ExceptionBase.
-class AuxFileIdentifierValidator {
+class BRIM_FILECRAWLER_EXPORT AuxFileIdentifierValidator {
 public:
     class IdentifierProviderInterface {
     public:
@@ -64,6 +65,6 @@ public:
     boost::shared_ptr<norvale::ValidatorInterface<std::string>> tagValidator() const;
 
 private:
-    struct Impl;
+    struct BRIM_FILECRAWLER_NO_EXPORT Impl;
     std::unique_ptr<Impl> impl_;
 };

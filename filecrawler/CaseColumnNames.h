@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filecrawler/Export.h"
 #include "filecrawler/MetadataPattern.h"
 
 #include <string>
@@ -12,4 +13,5 @@
 // A(2) give A, A(2) and A(2)(2). Column names are C text: a pattern's text
 // counts up to its first NUL character. Takes time linear in the length of
 // the names.
-std::vector<std::string> caseColumnNameList(std::vector<MetadataPattern> const& patterns);
+BRIM_FILECRAWLER_EXPORT std::vector<std::string>
+caseColumnNameList(std::vector<MetadataPattern> const& patterns);

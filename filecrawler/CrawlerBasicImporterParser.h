@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filecrawler/CrawlerImporterParserInterface.h"
+#include "filecrawler/Export.h"
 
 #include <boost/shared_ptr.hpp>
 
@@ -15,7 +16,7 @@
 // is asked then, once per appended path); if that throws, the parser is left
 // as it was. Each entry is an object of its own, made by boost::make_shared:
 // an entry handed out keeps only itself alive. No call starts a thread.
-class CrawlerBasicImporterParser : public virtual CrawlerImporterParserInterface {
+class BRIM_FILECRAWLER_EXPORT CrawlerBasicImporterParser : public virtual CrawlerImporterParserInterface {
 public:
     CrawlerBasicImporterParser();
     ~CrawlerBasicImporterParser() override;
@@ -32,6 +33,6 @@ public:
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> crawlerFilePathList() const override;
 
 private:
-    struct Impl;
+    struct BRIM_FILECRAWLER_NO_EXPORT Impl;
     std::unique_ptr<Impl> impl_;
 };

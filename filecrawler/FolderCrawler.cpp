@@ -2,6 +2,7 @@
 
 #include "host/ExceptionBase.h"
 
+#include <cassert>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -10,6 +11,11 @@ std::string const FolderCrawler::ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING =
     "The specified directory does not exist.";
 std::string const FolderCrawler::ROOT_PATH_IS_NOT_READABLE_ERROR_STRING =
     "The specified directory is not readable.";
+
+std::string FolderCrawler::pathIsNotReadableErrorString(std::string const& path)
+{
+    return "The specified path: " + path + " is not readable.";
+}
 
 namespace {
 
@@ -128,6 +134,7 @@ void FolderCrawler::crawlFolder(FileInfoInterface const& folder, std::string con
         // The child stays alive while the level vector grows: the vector of
         // children moves, the shared pointers in it do not (no reference
         // count to change per file).
+        assert(level.children[level.next] != nullptr); // children() gives no null entries
         FileInfoInterface const& child = *level.children[level.next++];
         std::string childPath = joined(level.relativePath, child.name());
         if (child.isFile())
@@ -135,6 +142,6 @@ void FolderCrawler::crawlFolder(FileInfoInterface const& folder, std::string con
         else if (child.isReadable())
             enter(child, std::move(childPath));
         else
-            throw norvale::ExceptionBase("The specified path: " + child.path() + " is not readable.", false);
+            throw norvale::ExceptionBase(pathIsNotReadableErrorString(child.path()), false);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filecrawler/Export.h"
 #include "host/FileInfoInterface.h"
 
 #include <QString>
@@ -28,7 +29,7 @@
 // destroy the crawler. result() and takeResult() are for after the thread
 // has finished. A second run() while one is running (called directly, on any
 // thread) returns at once and touches nothing.
-class FolderCrawler : public QThread {
+class BRIM_FILECRAWLER_EXPORT FolderCrawler : public QThread {
     Q_OBJECT
 
 public:
@@ -40,6 +41,9 @@ public:
 
     static std::string const ROOT_PATH_DOES_NOT_EXIST_ERROR_STRING;
     static std::string const ROOT_PATH_IS_NOT_READABLE_ERROR_STRING;
+    // "The specified path: <path> is not readable.": how the library names a
+    // folder below the root, or a crawled folder, that it may not read.
+    static std::string pathIsNotReadableErrorString(std::string const& path);
 
     explicit FolderCrawler(boost::shared_ptr<FileInfoInterface const> root);
     ~FolderCrawler() override;
@@ -63,9 +67,10 @@ Q_SIGNALS:
     void processingDirectory(QString directory) const;
 
 private:
-    void abort();
-    void crawlFolder(FileInfoInterface const& folder, std::string const& relativePath,
-                     std::list<std::string>& files);
+    BRIM_FILECRAWLER_NO_EXPORT void abort();
+    BRIM_FILECRAWLER_NO_EXPORT void crawlFolder(FileInfoInterface const& folder,
+                                                std::string const& relativePath,
+                                                std::list<std::string>& files);
 
     Result result_;
     std::atomic<bool> abortRequested_;

@@ -1,6 +1,6 @@
 #include "filecrawler/MetadataFileCrawler.h"
 
-#include "filecrawler/CaseMetadataTable.h"
+#include "filecrawler/private/CaseMetadataTable.h"
 #include "host/ExceptionBase.h"
 
 #include <boost/make_shared.hpp>
@@ -8,6 +8,7 @@
 #include <vtkTable.h>
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 struct MetadataFileCrawler::Impl {
@@ -35,7 +36,7 @@ void checkCrawledFolder(boost::shared_ptr<FileInfoInterface const> const& crawle
     if (!folder.isDirectory())
         throw norvale::ExceptionBase("The specified path: " + folder.path() + " must be a directory.", false);
     if (!folder.isReadable())
-        throw norvale::ExceptionBase("The specified path: " + folder.path() + " is not readable.", false);
+        throw norvale::ExceptionBase(FolderCrawler::pathIsNotReadableErrorString(folder.path()), false);
 }
 
 } // namespace
@@ -43,6 +44,7 @@ void checkCrawledFolder(boost::shared_ptr<FileInfoInterface const> const& crawle
 MetadataFileCrawler::MetadataFileCrawler(std::unique_ptr<CrawlerImporterParserInterface> parser)
     : impl_(std::make_unique<Impl>())
 {
+    assert(parser);
     impl_->parser.reset(parser.release());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filecrawler/CrawlerImporterParserInterface.h"
+#include "filecrawler/Export.h"
 #include "filecrawler/FolderCrawler.h"
 #include "filecrawler/MetadataInfoProviderInterface.h"
 #include "filecrawler/MetadataPattern.h"
@@ -23,8 +24,10 @@
 // chosen for loading to the host's load context.
 //
 // Failures are thrown as norvale::ExceptionBase with a message naming the path.
-class MetadataFileCrawler : public virtual ImporterInterface, public virtual MetadataInfoProviderInterface {
+class BRIM_FILECRAWLER_EXPORT MetadataFileCrawler : public virtual ImporterInterface,
+                                                    public virtual MetadataInfoProviderInterface {
 public:
+    // REQUIRES: parser is not null.
     explicit MetadataFileCrawler(std::unique_ptr<CrawlerImporterParserInterface> parser);
     ~MetadataFileCrawler() override;
 
@@ -52,6 +55,6 @@ public:
     void extract(ImportLoadContextInterface& context) override;
 
 private:
-    struct Impl;
+    struct BRIM_FILECRAWLER_NO_EXPORT Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "filecrawler/Export.h"
+
 #include <cstddef>
 #include <string>
 
 // Where one metadata value was found in one file path, and its text.
 // value always equals the valueLength bytes of the path at valuePosition.
-struct MetadataInfo {
+struct BRIM_FILECRAWLER_EXPORT MetadataInfo {
     MetadataInfo() : patternPosition(0), valuePosition(0), valueLength(0) {}
     MetadataInfo(MetadataInfo const&) = default;
     MetadataInfo& operator=(MetadataInfo const&) = default;

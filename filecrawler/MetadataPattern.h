@@ -1,10 +1,12 @@
 #pragma once
 
+#include "filecrawler/Export.h"
+
 #include <string>
 
 // What to look for in a crawled file path: a literal text that announces a
 // value, and how that value is read. The text also names the metadata item.
-struct MetadataPattern {
+struct BRIM_FILECRAWLER_EXPORT MetadataPattern {
     enum ValueType : int {
         String = 0, // text up to the next separator or the file-name extensions
         Numeric = 1 // a decimal number: sign, digits, fraction, exponent

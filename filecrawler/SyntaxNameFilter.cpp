@@ -1,6 +1,6 @@
 #include "filecrawler/SyntaxNameFilter.h"
 
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
 
 SyntaxNameFilter::SyntaxNameFilter(QStringList const& names) : names_(names) {}
 
@@ -9,7 +9,7 @@ SyntaxNameFilter::SyntaxNameFilter(std::string const& name)
 {
 }
 
-SyntaxNameFilter::SyntaxNameFilter(boost::shared_ptr<syntaxname::NameStore const> names)
+SyntaxNameFilter::SyntaxNameFilter(boost::shared_ptr<support::NameStore const> names)
     : storedNames_(std::move(names))
 {
 }

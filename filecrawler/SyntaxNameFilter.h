@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filecrawler/Export.h"
 #include "filecrawler/ValidatorInterface.h"
 #include "host/ValidationResult.h"
 
@@ -8,9 +9,9 @@
 
 #include <string>
 
-namespace syntaxname {
+namespace support {
 class NameStore;
-} // namespace syntaxname
+} // namespace support
 
 // Selects names by a syntax name: a wildcard pattern ('*' any run of
 // characters, separators included; '?' one character; '[...]' a set),
@@ -20,7 +21,7 @@ class NameStore;
 //
 // Syntax names are converted to QString as Latin-1, so every byte string
 // round-trips exactly.
-class SyntaxNameFilter : public virtual norvale::ValidatorInterface<std::string> {
+class BRIM_FILECRAWLER_EXPORT SyntaxNameFilter : public virtual norvale::ValidatorInterface<std::string> {
 public:
     explicit SyntaxNameFilter(QStringList const& names);
     // One name; the text ends at its first NUL character.
@@ -37,9 +38,9 @@ public:
 protected:
     // For filters within the library over long lists of paths: the names
     // kept as Latin-1 bytes in a compact store rather than as QStrings.
-    explicit SyntaxNameFilter(boost::shared_ptr<syntaxname::NameStore const> names);
+    BRIM_FILECRAWLER_NO_EXPORT explicit SyntaxNameFilter(boost::shared_ptr<support::NameStore const> names);
 
 private:
     QStringList names_;
-    boost::shared_ptr<syntaxname::NameStore const> storedNames_; // used instead of names_ when set
+    boost::shared_ptr<support::NameStore const> storedNames_; // used instead of names_ when set
 };

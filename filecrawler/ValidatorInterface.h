@@ -1,12 +1,12 @@
 #pragma once
 
+#include "filecrawler/Export.h"
 #include "host/ValidationResult.h"
 
 namespace norvale {
 
 // Judges a value of type T; a default-constructed result means valid.
-template <typename T>
-class ValidatorInterface {
+template <typename T> class BRIM_FILECRAWLER_EXPORT ValidatorInterface {
 public:
     ValidatorInterface() = default;
     ValidatorInterface(ValidatorInterface const&) = default;

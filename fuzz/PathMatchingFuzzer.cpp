@@ -12,8 +12,8 @@
 // result equals a plain re-reading of the matching rules below.
 #include "FuzzInput.h"
 
-#include "filecrawler/CrawlerFilePath.h"
 #include "filecrawler/MetadataPattern.h"
+#include "filecrawler/private/CrawlerFilePath.h"
 
 #include <cstddef>
 #include <cstdint>

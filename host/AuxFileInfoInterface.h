@@ -1,10 +1,12 @@
 #pragma once
 
+#include "host/Export.h"
+
 #include <cstddef>
 #include <string>
 
 // One file that may be an auxiliary file of a case.
-class AuxFileInfoInterface {
+class BRIM_HOST_EXPORT AuxFileInfoInterface {
 public:
     // The host's classification of a file, by its file-name extension.
     enum Type {
@@ -27,7 +29,7 @@ public:
 
 // Classifies a path by the extension of its last component, compared without
 // regard to ASCII case; anything else is Unknown.
-AuxFileInfoInterface::Type auxFileType(std::string const& path);
+BRIM_HOST_EXPORT AuxFileInfoInterface::Type auxFileType(std::string const& path);
 
 // A short lower-case name for a type ("mesh", "solution", ..., "unknown").
-char const* auxFileTypeName(AuxFileInfoInterface::Type type);
+BRIM_HOST_EXPORT char const* auxFileTypeName(AuxFileInfoInterface::Type type);

@@ -2,10 +2,7 @@
 
 namespace norvale {
 
-ExceptionBase::ExceptionBase(std::string const& message, bool flag)
-    : message_(message), flag_(flag)
-{
-}
+ExceptionBase::ExceptionBase(std::string const& message, bool flag) : message_(message), flag_(flag) {}
 
 ExceptionBase::ExceptionBase(ExceptionBase const& other) = default;
 

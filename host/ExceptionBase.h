@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/Export.h"
+
 #include <exception>
 #include <string>
 
@@ -7,7 +9,7 @@ namespace norvale {
 
 // The host framework's exception type: an English message for the user and a
 // flag whose meaning belongs to the host (the library always passes false).
-class ExceptionBase : public std::exception {
+class BRIM_HOST_EXPORT ExceptionBase : public std::exception {
 public:
     ExceptionBase(std::string const& message, bool flag);
     ExceptionBase(ExceptionBase const& other);

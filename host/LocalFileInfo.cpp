@@ -1,8 +1,11 @@
 #include "host/LocalFileInfo.h"
 
-#include "host/DirectoryListing.h"
 #include "host/ExceptionBase.h"
-#include "host/WalkState.h"
+#include "host/private/DirectoryListing.h"
+#include "host/private/WalkConfig.h"
+#include "host/private/WalkState.h"
+#include "support/DescriptorBudget.h"
+#include "support/UniqueFd.h"
 
 #include <boost/make_shared.hpp>
 
@@ -29,16 +32,16 @@ struct LocalFileInfo::Listing {
     Listing() = default;
     Listing(Listing const&) = delete;
     Listing& operator=(Listing const&) = delete;
-    ~Listing();
 
+    // The walk the listing belongs to; a root's own listing holds only the
+    // options of the walks its children() start. Declared first, it goes
+    // last: the descriptor below gives its place back to the walk's budget.
+    std::shared_ptr<localfile::Walk> walk;
     std::string path;                       // the listed directory (a root's own path)
     boost::shared_ptr<Ancestor const> here; // the listed directory and those above it
-    int descriptor = -1;                    // the listed directory while kept open
+    support::KeptDescriptor descriptor;     // the listed directory while kept open
     std::string names;                      // the entries' names, each followed by NUL
     std::vector<LocalFileInfo> entries;
-    // The walk the listing belongs to; a root's own listing holds only the
-    // options of the walks its children() start.
-    std::shared_ptr<localfile::Walk> walk;
 };
 
 namespace {
@@ -90,14 +93,6 @@ std::size_t lastComponentStart(std::string const& path)
 
 } // namespace
 
-LocalFileInfo::Listing::~Listing()
-{
-    if (descriptor >= 0) {
-        close(descriptor);
-        walk->descriptors().give();
-    }
-}
-
 LocalFileInfo::LocalFileInfo(Listing const* listing, std::uint32_t nameOffset, std::uint32_t nameLength,
                              Kind kind, bool symLink, bool root, signed char readable)
     : listing_(listing), nameOffset_(nameOffset), nameLength_(nameLength), kind_(kind), symLink_(symLink),
@@ -140,7 +135,7 @@ char const* LocalFileInfo::nameText() const
 
 int LocalFileInfo::directoryDescriptor() const
 {
-    return root_ ? -1 : listing_->descriptor;
+    return root_ ? -1 : listing_->descriptor.get();
 }
 
 boost::shared_ptr<LocalFileInfo::Ancestor const> const& LocalFileInfo::ancestors() const
@@ -261,18 +256,19 @@ listingOf(boost::shared_ptr<LocalFileInfo::Listing> const& listing, DirectoryRea
 // when that is -1. Out of descriptors, the walk gives up all it keeps and
 // opens it by path; should the host hold the rest, it is given a second to
 // free some. -1 with errno set when it cannot be opened.
-int openListed(Walk& walk, int directory, char const* name, std::string const& path)
+support::UniqueFd openListed(Walk& walk, int directory, char const* name, std::string const& path)
 {
     int fd = directory >= 0 ? openat(directory, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
                             : openDirectory(path);
-    for (int attempt = 0; fd < 0 && outOfDescriptors(errno) && attempt < 50; ++attempt) {
+    for (int attempt = 0; fd < 0 && outOfDescriptors(errno) && attempt < localfile::config::reopenAttempts;
+         ++attempt) {
         if (attempt == 0)
             walk.shedDescriptors();
         else
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(localfile::config::reopenPause);
         fd = openDirectory(path);
     }
-    return fd;
+    return support::UniqueFd(fd);
 }
 
 } // namespace
@@ -296,23 +292,16 @@ LocalFileInfo::children(std::string const& filter) const
 
     DirectoryRead read;
     read.path = path();
-    int const fd = openListed(walk, directoryDescriptor(), nameText(), read.path);
-    if (fd < 0) {
+    support::UniqueFd opened = openListed(walk, directoryDescriptor(), nameText(), read.path);
+    if (!opened.valid()) {
         read.error = errno;
         return listingOf(listing, std::move(read), ancestors());
     }
+    int const fd = opened.get();
     // The listing keeps the directory open, for its entries, while the walk's
-    // budget allows.
+    // budget allows; otherwise `opened` closes it when this returns.
     if (walk.descriptors().take())
-        listing->descriptor = fd; // closed with the listing from here on
-    struct Closer {
-        int fd;
-        ~Closer()
-        {
-            if (fd >= 0)
-                close(fd);
-        }
-    } const closer{listing->descriptor >= 0 ? -1 : fd};
+        listing->descriptor = support::KeptDescriptor(std::move(opened), walk.descriptors());
 
     struct stat self {};
     if (fstat(fd, &self) != 0 || isOnPath(ancestors().get(), self.st_dev, self.st_ino)) {

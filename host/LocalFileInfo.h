@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/Export.h"
 #include "host/FileInfoInterface.h"
 #include "host/WalkLimits.h"
 
@@ -47,7 +48,7 @@
 // with the walk's last listing. Any entries may be walked at once from any
 // threads: the reads ahead serve one walk at a time, and children() called
 // meanwhile, or out of that order, reads for itself.
-class LocalFileInfo : public FileInfoInterface {
+class BRIM_HOST_EXPORT LocalFileInfo : public FileInfoInterface {
 public:
     enum class Kind : std::uint8_t {
         Missing,       // nothing at the path
@@ -79,25 +80,27 @@ public:
 
     // Identity of a directory on the path from the root; shared by the
     // children of one directory.
-    struct Ancestor;
+    struct BRIM_HOST_NO_EXPORT Ancestor;
     // One directory's listing: the directory, and its entries' names and objects.
-    struct Listing;
+    struct BRIM_HOST_NO_EXPORT Listing;
 
     // Entry `nameLength` bytes at `nameOffset` of the listing's names; made
     // by create() and children() only.
     // `readable` is what isReadable() answers, or -1 when it must ask.
-    LocalFileInfo(Listing const* listing, std::uint32_t nameOffset, std::uint32_t nameLength, Kind kind,
-                  bool symLink, bool root, signed char readable);
+    BRIM_HOST_NO_EXPORT LocalFileInfo(Listing const* listing, std::uint32_t nameOffset,
+                                      std::uint32_t nameLength, Kind kind, bool symLink, bool root,
+                                      signed char readable);
     LocalFileInfo(LocalFileInfo&&) = default;
     LocalFileInfo(LocalFileInfo const&) = delete;
     LocalFileInfo& operator=(LocalFileInfo const&) = delete;
 
 private:
-    char const* nameText() const; // NUL-terminated
+    BRIM_HOST_NO_EXPORT char const* nameText() const; // NUL-terminated
     // The descriptor of the directory holding this entry, or -1 when the
     // entry must be reached by its path.
-    int directoryDescriptor() const;
-    boost::shared_ptr<Ancestor const> const& ancestors() const; // directories above this entry
+    BRIM_HOST_NO_EXPORT int directoryDescriptor() const;
+    BRIM_HOST_NO_EXPORT boost::shared_ptr<Ancestor const> const&
+    ancestors() const; // directories above this entry
 
     Listing const* listing_; // kept alive by every shared pointer to this entry
     std::uint32_t nameOffset_;

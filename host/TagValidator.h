@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filecrawler/ValidatorInterface.h"
+#include "host/Export.h"
 #include "host/ValidationResult.h"
 
 #include <string>
@@ -8,7 +9,7 @@
 // The host's judge of auxiliary-file tags: a tag is accepted when it is not
 // empty and holds only ASCII letters, digits, '_', '-' and '.'. Anything else
 // gets "Invalid tag.". Hosts with other rules derive from this class.
-class TagValidator : public virtual norvale::ValidatorInterface<std::string> {
+class BRIM_HOST_EXPORT TagValidator : public virtual norvale::ValidatorInterface<std::string> {
 public:
     TagValidator();
     ~TagValidator() override;

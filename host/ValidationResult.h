@@ -1,11 +1,13 @@
 #pragma once
 
+#include "host/Export.h"
+
 #include <string>
 
 namespace norvale {
 
 // Outcome of one validation: valid until an error string is set.
-class ValidationResult {
+class BRIM_HOST_EXPORT ValidationResult {
 public:
     ValidationResult();
     ValidationResult(ValidationResult const&);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/ExceptionBase.h"
+#include "host/Export.h"
 
 #include <cstddef>
 #include <functional>
@@ -9,24 +10,33 @@
 // A study reaches each folder by one way, or by a few through links. A folder
 // reached by a thousand ways lies in a tree whose links multiply paths (as
 // /sys does): its walk would not end in a lifetime, and its list of paths
-// would outgrow any memory long before.
+// would outgrow any memory long before. Not measured.
 constexpr std::size_t defaultMaxWaysPerFolder = 1000;
+// Listings read ahead in the parts of the tree the walk has not reached:
+// some 300,000 of a study's names. Not measured.
+constexpr std::size_t defaultReadAheadBytes = std::size_t(32) << 20;
 
 // How far one walk from a LocalFileInfo root may go, and what it may use.
+// Every budget a host may want to set is here; the walk's other tunables are
+// in host/private/WalkConfig.h.
 struct WalkOptions {
     // Past this many distinct ways (paths through symbolic links) into one
     // folder, children() throws WalkLimitExceeded.
     std::size_t maxWaysPerFolder = defaultMaxWaysPerFolder;
     // Threads that read folders ahead of the walk, kept at that count; 0: one
-    // per core (three at most), and up to 32 while the reads mostly wait for
-    // the file system (as on NFS or Lustre).
+    // per core (three at most), and more while the reads mostly wait for the
+    // file system (as on NFS or Lustre), up to maxReaderThreads.
     std::size_t readerThreads = 0;
+    // With readerThreads 0, the most reader threads the reading grows to
+    // (beyond those it starts with, also one per five openDescriptors at
+    // most); 0: 32.
+    std::size_t maxReaderThreads = 0;
     // Descriptors the walk keeps open at once (listings and reading ahead);
     // 0: a quarter of the process's limit (RLIMIT_NOFILE), 160 at most.
     std::size_t openDescriptors = 0;
     // Bytes of listings read ahead of the walk in parts of the tree it has
     // not reached yet.
-    std::size_t readAheadBytes = std::size_t(32) << 20;
+    std::size_t readAheadBytes = defaultReadAheadBytes;
     // The directories, by their path below the root (components joined by
     // "/"), that the walk leaves out through a wrapper of its own: they are
     // not read ahead, so they are never opened. Called on the reading threads.
@@ -35,7 +45,7 @@ struct WalkOptions {
 
 // Thrown by children() of a folder reached through more ways than the walk's
 // WalkOptions::maxWaysPerFolder allows.
-class WalkLimitExceeded : public norvale::ExceptionBase {
+class BRIM_HOST_EXPORT WalkLimitExceeded : public norvale::ExceptionBase {
 public:
     WalkLimitExceeded(std::string const& folder, std::size_t limit);
 };

@@ -14,6 +14,7 @@ seconds="${1:-60}"
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DBRIM_FILECRAWLER_SANITIZE=address -DBRIM_FILECRAWLER_BUILD_FUZZERS=ON \
+    -DBRIM_FILECRAWLER_ASSERTIONS=ON \
     -DBRIM_FILECRAWLER_BUILD_TESTS=OFF -DBRIM_FILECRAWLER_BUILD_APP=OFF -DBRIM_FILECRAWLER_BUILD_PYTHON=OFF >/dev/null
 fi
 cmake --build "$build_dir" --parallel "$(nproc)"

@@ -21,9 +21,10 @@ export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp:print_suppressions=0"
 
-# The code that runs threads: the crawl, the walk's read-ahead, and the
-# program's stages after the crawl (run beside the thread that answers Ctrl-C).
-threaded_tests='^FolderCrawler|^ProgramInterrupt'
+# The code that runs threads: the crawl, the walk's read-ahead, the two-thread
+# helper and the name sort that uses it (support/), and the program's stages
+# after the crawl (run beside the thread that answers Ctrl-C).
+threaded_tests='^FolderCrawler|^ProgramInterrupt|^SideBySide|^NameSort'
 
 configure() { # build_dir, cmake options...
   local dir="$1"

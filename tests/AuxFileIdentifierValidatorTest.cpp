@@ -1,5 +1,5 @@
 #include "filecrawler/AuxFileIdentifierValidator.h"
-#include "filecrawler/CrawlerFilePath.h"
+#include "filecrawler/private/CrawlerFilePath.h"
 #include "host/ExceptionBase.h"
 
 #include <boost/make_shared.hpp>

@@ -6,9 +6,9 @@
 #include "LiteralParser.h"
 
 #include "filecrawler/CrawlerBasicImporterParser.h"
-#include "filecrawler/CrawlerFilePath.h"
 #include "filecrawler/MetadataFileCrawler.h"
-#include "filecrawler/PathOrder.h"
+#include "filecrawler/private/CrawlerFilePath.h"
+#include "support/PathOrder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -418,7 +418,7 @@ TEST(PathOrder, SortsLikeStableSortWhateverTheOrder)
             items.emplace_back(keys[i], i);
         std::vector<Item> expected = items;
         std::stable_sort(expected.begin(), expected.end(), byKey);
-        pathorder::stableSortAlmostSorted(items, byKey);
+        support::stableSortAlmostSorted(items, byKey);
         ASSERT_EQ(items, expected) << "round " << round;
     }
 }

@@ -5,8 +5,8 @@
 #include "DiskTree.h"
 
 #include "filecrawler/FolderCrawler.h"
-#include "host/DirectoryReader.h"
 #include "host/LocalFileInfo.h"
+#include "host/private/DirectoryReader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -330,7 +330,7 @@ TEST(FolderCrawlerOnDisk, FoldersTheWalkSkipsAreNotReadAhead)
         tree.file(file);
     std::mutex mutex;
     std::set<std::string> asked;
-    localfile::DescriptorBudget descriptors(32);
+    support::DescriptorBudget descriptors(32);
     auto const reader = localfile::DirectoryReader::start(
         tree.root(), {"a", "skip", "z"}, descriptors, 1, std::size_t(1) << 20,
         [&](std::string const& relativePath) {

@@ -21,10 +21,15 @@ file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
 run_step("install" "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}")
 
-# The internal headers stay out of the installed copy.
-foreach(header CrawlerFilePath.h PathValueScanner.h CaseMetadataTable.h SyntaxNameSelection.h)
-  if(EXISTS "${prefix}/include/filecrawler/${header}")
-    message(FATAL_ERROR "the internal header ${header} was installed")
+# The internal headers stay out of the installed copy; the export macros are in.
+foreach(folder filecrawler/private host/private support)
+  if(EXISTS "${prefix}/include/${folder}")
+    message(FATAL_ERROR "the internal headers of ${folder} were installed")
+  endif()
+endforeach()
+foreach(header filecrawler/Export.h host/Export.h filecrawler/MetadataFileCrawler.h host/LocalFileInfo.h)
+  if(NOT EXISTS "${prefix}/include/${header}")
+    message(FATAL_ERROR "the public header ${header} was not installed")
   endif()
 endforeach()
 

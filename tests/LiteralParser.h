@@ -8,7 +8,7 @@
 
 #include "filecrawler/MetadataInfo.h"
 #include "filecrawler/MetadataPattern.h"
-#include "filecrawler/PathValueScanner.h"
+#include "filecrawler/private/PathValueScanner.h"
 
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>

@@ -36,27 +36,31 @@ template <typename Reader> vtkSmartPointer<vtkTable> readBack(std::string const&
     return reader->GetOutput();
 }
 
+// Texts are written as they stand in the paths (a D exponent too); a
+// numeric column's value is the number, none where there is none, and
+// infinity beyond the range of double (null in JSON, NULL in CSV).
 TEST(OutputWriters, OddValuesSurviveEveryFormat)
 {
     cli::ImportReport report;
     report.columns = {{"v=", false}, {"x=", true}};
-    report.values = {{"a,b\"c", "1"}, {"caf\xe9", "NULL"}, {"two\nlines", "2e0"}, {"x\ry", "3"}};
+    report.texts = {{"a,b\"c", "1"}, {"caf\xe9", "0.3D+01"}, {"two\nlines", "1e999"}, {"x\ry", "x"}};
     EXPECT_EQ(written(report, cli::OutputFormat::Csv),
-              "v=,x=\n\"a,b\"\"c\",1\ncaf\xe9,NULL\n\"two\nlines\",2e0\n\"x\ry\",3\n");
+              "v=,x=\n\"a,b\"\"c\",1\ncaf\xe9,0.3D+01\n\"two\nlines\",1e999\n\"x\ry\",NULL\n");
     QJsonArray const cases =
         QJsonDocument::fromJson(QByteArray::fromStdString(written(report, cli::OutputFormat::Json)))
             .object()["cases"]
             .toArray();
     ASSERT_EQ(cases.size(), 4);
-    auto const value = [&](int c, QString const& name) {
-        return cases[c].toObject()["values"].toObject()[name];
+    auto const value = [&](int c, QString const& name, char const* kind = "values") {
+        return cases[c].toObject()[kind].toObject()[name];
     };
     EXPECT_EQ(value(0, "v=").toString(), "a,b\"c");
-    EXPECT_EQ(value(0, "x=").toDouble(), 1.0);
-    EXPECT_TRUE(value(1, "x=").isNull());
+    EXPECT_EQ(value(1, "x=").toDouble(), 3.0);
+    EXPECT_EQ(value(1, "x=", "texts").toString(), "0.3D+01");
+    EXPECT_TRUE(value(2, "x=").isNull());
+    EXPECT_TRUE(value(3, "x=").isNull());
     EXPECT_EQ(value(2, "v=").toString(), "two\nlines");
-    EXPECT_EQ(value(2, "x=").toDouble(), 2.0);
-    // VTK reads back every byte, and NaN for a number that is not.
+    // VTK reads back every byte, NaN for no number, infinity for one too large.
     for (vtkSmartPointer<vtkTable> const& table :
          {readBack<vtkTableReader>(written(report, cli::OutputFormat::VtkLegacy)),
           readBack<vtkXMLTableReader>(written(report, cli::OutputFormat::VtkXml))}) {
@@ -66,13 +70,14 @@ TEST(OutputWriters, OddValuesSurviveEveryFormat)
         ASSERT_TRUE(v && x);
         EXPECT_EQ(v->GetValue(1), "caf\xe9");
         EXPECT_EQ(v->GetValue(2), "two\nlines");
-        EXPECT_TRUE(std::isnan(x->GetValue(1)));
-        EXPECT_EQ(x->GetValue(2), 2.0);
+        EXPECT_EQ(x->GetValue(1), 3.0);
+        EXPECT_EQ(x->GetValue(2), HUGE_VAL);
+        EXPECT_TRUE(std::isnan(x->GetValue(3)));
     }
 
     // A row of one empty field is no empty line, which readers skip.
     report.columns = {{"v=", false}};
-    report.values = {{""}, {"x"}};
+    report.texts = {{""}, {"x"}};
     EXPECT_EQ(written(report, cli::OutputFormat::Csv), "v=\n\"\"\nx\n");
 }
 

@@ -1,8 +1,12 @@
 // Where the pattern texts are found in a path, and where numeric and text
-// values end. The parser, the explanation and the warnings rely on these.
-#include "filecrawler/PathValueScanner.h"
+// values end; which whole texts are numbers. The parser, the case table, the
+// explanation and the warnings rely on these.
+#include "filecrawler/private/PathValueScanner.h"
+#include "filecrawler/MetadataValueNumber.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 
@@ -33,6 +37,20 @@ TEST(PathValueScanner, NumbersEndWhereTheyCannotGoOn)
     for (auto const& [segment, start] : errors)
         EXPECT_EQ(valueIn(true, segment, start), "-") << segment;
     EXPECT_EQ(valueIn(true, std::string("x=12", 3)), "1");
+}
+
+// A whole value text is a number by the same rule, D exponents included;
+// beyond the range of double it is infinity, below it zero.
+TEST(PathValueScanner, WholeTextsThatAreNumbersGiveTheNearestDouble)
+{
+    double const inf = std::numeric_limits<double>::infinity();
+    std::pair<char const*, double> const cases[] = {{"1.0D+03", 1000},   {"2d3", 2000},    {"007", 7},
+                                                    {"-.5e-3", -0.0005}, {"+.5", 0.5},     {"5.e3", 5000},
+                                                    {"1e999", inf},      {"-1e999", -inf}, {"1e-999", 0}};
+    for (auto const& [text, number] : cases)
+        EXPECT_EQ(metadataValueNumber(text), number) << text;
+    for (char const* text : {"12e", "", "abc", "1.", "1e5x", " 1", "nan", "inf", "0x10"})
+        EXPECT_FALSE(metadataValueNumber(text)) << text;
 }
 
 TEST(PathValueScanner, TextsEndAtASeparatorOrAtTheEndWithoutExtensions)

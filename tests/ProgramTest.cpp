@@ -172,7 +172,7 @@ TEST(ProgramOutput, AnExistingFileIsReplacedWholeOrNotAtAll)
     EXPECT_EQ(contents(output), expected("sample.json"));
     // A device, or a name of the program's own descriptors, is written to,
     // never replaced: the shell's >> appends.
-    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-f", "csv", "-o", "/dev/null"}).status, 0);
+    EXPECT_EQ(runProgram(SAMPLE + QStringList{"-o", "/dev/null"}).status, 0); // its format is a table
     struct stat null {};
     ASSERT_EQ(stat("/dev/null", &null), 0);
     EXPECT_TRUE(S_ISCHR(null.st_mode));
@@ -255,7 +255,9 @@ TEST(ProgramInputs, BadOptionsRootsAndOutputsHaveTheirMessageAndStatus)
         {{"sample-study", "-p", "Re=", "-o", "cases.xls"}, 2, "cannot tell the format from the file name"},
         {{"sample-study", "-p", "Re=", "-o", "/nonexistent/cases.csv"}, 8,
          "cannot write the output: the folder \"/nonexistent\" does not exist."},
-        {{"sample-study", "-p", "Re=", "-f", "csv", "-o", QString::fromStdString(root)}, 8, "is a folder"},
+        {{"sample-study", "-p", "Re=", "-o", QString::fromStdString(root)}, 8,
+         "cannot write the output: \"" + root + "\" is a folder."},
+        {{"sample-study", "-p", "Re=", "-o", scratch.qpath("new/")}, 8, "new/\" names a folder, not a file."},
         {SAMPLE + QStringList{"-o", scratch.qpath("locked/cases.csv")}, 8,
          "cannot write the output: the folder \"" + root + "/locked\" is not writable.", true},
         // clang-format on

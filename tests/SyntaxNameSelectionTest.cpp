@@ -1,4 +1,5 @@
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
+#include "LiteralSelection.h"
 #include "filecrawler/SyntaxNameFilter.h"
 
 #include <gmock/gmock.h>
@@ -70,31 +71,6 @@ TEST(SyntaxNameFilter, SelectsNamesThatEndInTextMatchingTheSyntaxName)
     }
 }
 
-TEST(NameStore, GivesBackEveryNameInAnyOrderOfReading)
-{
-    std::mt19937 random(7);
-    std::vector<std::string> names;
-    syntaxname::NameStore store;
-    std::string name = "study/Re=100/";
-    for (int i = 0; i < 300; ++i) {
-        name.resize(random() % (name.size() + 1));
-        for (unsigned extra = random() % 6; extra > 0; --extra)
-            name.push_back(static_cast<char>(random() % 256));
-        if (i % 37 == 5)
-            name.assign(i % 2 == 0 ? 200 : 128, 'x'); // 128: the first count of two bytes
-        names.push_back(name);
-        store.append(name);
-    }
-    ASSERT_EQ(store.size(), names.size());
-    syntaxname::NameStore::Reader reader(store);
-    for (std::size_t i = 0; i < names.size(); ++i)
-        ASSERT_EQ(reader.at(i), names[i]) << i;
-    for (int i = 0; i < 1000; ++i) {
-        std::size_t const position = random() % names.size();
-        ASSERT_EQ(reader.at(position), names[position]) << position;
-    }
-}
-
 // The fast selection against the literal QRegExp procedure, on generated
 // names and syntax names heavy in the characters that have a meaning, and
 // on long syntax names (hundreds of positions, 300 '?' among them).
@@ -155,10 +131,10 @@ TEST(SyntaxNameSelection, AgreesWithTheLiteralProcedure)
                 text.append(QString::fromUtf8("\xf0\x9f\x98\x80")); // a surrogate pair
             names.append(text);
         }
-        QStringList const expected = syntaxname::selectLiterally(names, syntaxName);
+        QStringList const expected = literal::selectLiterally(names, syntaxName);
         ASSERT_EQ(syntaxname::select(names, syntaxName), expected) << "syntax name: " << syntaxName;
         ASSERT_EQ(syntaxname::selectsAny(names, syntaxName), !expected.isEmpty()) << syntaxName;
-        QStringList const expectedBytes = syntaxname::selectLiterally(latin1List(bytes), syntaxName);
+        QStringList const expectedBytes = literal::selectLiterally(latin1List(bytes), syntaxName);
         ASSERT_EQ(syntaxname::select(store, syntaxName), expectedBytes) << "syntax name: " << syntaxName;
         ASSERT_EQ(syntaxname::selectsAny(store, syntaxName), !expectedBytes.isEmpty()) << syntaxName;
         selections[isLong] += expected.size();
@@ -178,7 +154,7 @@ TEST(SyntaxNameSelection, AgreesWithTheLiteralProcedure)
             for (std::size_t rest = code, k = 0; k < count; ++k, rest /= setCharacters.size())
                 set += setCharacters[rest % setCharacters.size()];
             set += "]";
-            ASSERT_EQ(syntaxname::select(singles, set), syntaxname::selectLiterally(singles, set)) << set;
+            ASSERT_EQ(syntaxname::select(singles, set), literal::selectLiterally(singles, set)) << set;
         }
 }
 

@@ -26,10 +26,15 @@ std::vector<MetadataPattern> patterns(std::string const& values)
     return list;
 }
 
+// The importer of `paths`; its parser in `cases` when given.
 std::unique_ptr<MetadataFileCrawler> importerOf(std::list<std::string> paths,
-                                                std::vector<MetadataPattern> const& list)
+                                                std::vector<MetadataPattern> const& list,
+                                                CrawlerImporterParserInterface const** cases = nullptr)
 {
-    auto importer = std::make_unique<MetadataFileCrawler>(std::make_unique<CrawlerBasicImporterParser>());
+    auto parser = std::make_unique<CrawlerBasicImporterParser>();
+    if (cases)
+        *cases = parser.get();
+    auto importer = std::make_unique<MetadataFileCrawler>(std::move(parser));
     FolderCrawler::Result result;
     result.folder = fakeDir("/study");
     result.files = std::move(paths);
@@ -40,17 +45,18 @@ std::unique_ptr<MetadataFileCrawler> importerOf(std::list<std::string> paths,
 
 // By ValueWarning::Kind.
 char const* const KIND_NAMES[] = {"number+text",     "text cut",   "longer key",
-                                  "inside previous", "look alike", "not a number"};
+                                  "inside previous", "look alike", "out of range"};
 
 // Each warning as "kind, pattern text, paths, example | fix", as the program finds them.
 std::vector<std::string> warningsFor(std::list<std::string> paths, std::string const& patternValues)
 {
     std::vector<MetadataPattern> const list = patterns(patternValues);
-    std::unique_ptr<MetadataFileCrawler> const importer = importerOf(std::move(paths), list);
+    CrawlerImporterParserInterface const* cases = nullptr;
+    std::unique_ptr<MetadataFileCrawler> const importer = importerOf(std::move(paths), list, &cases);
     cli::ProgramLoadContext context;
     importer->extract(context);
     cli::ValueWarnings warnings(list);
-    warnings.setCases(cli::buildReport(context, list, {}, false).values);
+    warnings.setCases(cli::buildReport(context, *cases, list, {}, false).texts);
     cli::survey(*importer, list, warnings, nullptr);
     std::vector<std::string> found;
     for (ValueWarning const& warning : warnings.warnings()) {
@@ -93,16 +99,17 @@ TEST(ValueWarnings, NameThePatternTheCountAnExampleAndTheFix)
         {{"x/mT=1/T=2", "kT=3/f"}, "T=:string", {"longer key, T=, 2, x/mT=1/T=2 | To read the key \"T=\" itself, give it with the character before it, -p /T=:string."}},
         {{"Re=1/f", "Re=2/f", "Mach=1/f"}, "Re= e=",
          {"inside previous, e=, 2, Re=1/f | Give a longer text for \"e=\" that \"Re=\" does not hold"}},
-        // Cases that only look alike once numbers are numbers, or that are not numbers in the output.
+        // Cases that only look alike once numbers are numbers (a D exponent too), or numbers out of range.
         {{"seed=007/a", "seed=007/b", "seed=7/a", "seed=8/a"}, "seed=",
-         {"look alike, seed=, 3, seed=007/a | The cases are kept apart by their texts; to show the texts, give -p "
-          "seed=:string, or write the numbers alike."}},
+         {"look alike, seed=, 3, seed=007/a | The cases are kept apart by their texts (CSV, the table, JSON "
+          "texts); to show the texts there too, give -p seed=:string, or write the numbers alike."}},
+        {{"Re=1.0D+03/a", "Re=1000/a", "Re=2.0d3/a", "Re=2e3/b", "Re=3/a"}, "Re=",
+         {"look alike, Re=, 4, Re=1.0D+03/a |"}},
         {{"seed=007/Re=1/a", "seed=7/Re=2/a"}, "seed= Re=", {}},
         {{"seed=1.0/m=a/x", "seed=1/m=a/x", "seed=1/m=b/x"}, "seed= m=:string",
          {"look alike, seed=, 2, seed=1.0/m=a/x |"}},
-        {{"Re=1.0D+03/a", "Re=2.0d3/a", "Re=1e999/a", "Re=5/a"}, "Re=",
-         {"not a number, Re=, 3, Re=1.0D+03/a | To fix it, write the exponent with E (1.0E+03), or give -p "
-          "Re=:string to keep it as text."}},
+        {{"Re=1.0D+03/a", "Re=-1e999/a", "Re=1e999/a", "Re=1e999/b", "Re=5/a"}, "Re=",
+         {"out of range, Re=, 3, Re=-1e999/a | To keep it as text, give -p Re=:string."}},
         // Studies as they come: nothing to say.
         {{"study/Re=100/Mach=0.3/model=kEpsilon/images/cp.png", "study/Re=100/Mach=0.3/model=kEpsilon/log.txt",
           "study/Re=100/summary.csv", "study/Re=200/Mach=0.5/model=kOmega/solution_0001.vtu", "README.md"},

@@ -3,9 +3,12 @@
 import json
 import math
 import os
+import pathlib
+import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -29,7 +32,7 @@ def make_tree(root, paths):
 
 
 def generated_study(root):
-    # Look-alike numbers, a number the output cannot convert, glued text,
+    # Look-alike numbers, a D exponent, glued text,
     # files in no case, a case with untagged files only, no aux for one case.
     return make_tree(
         root,
@@ -84,9 +87,11 @@ def test_results_equal_the_programs_json(tmp_path, name, make, patterns, aux):
         for column, value in case["values"].items():
             got = study.cases[column][row]
             if value is None:
-                assert math.isnan(got)
+                assert not math.isfinite(got)
             else:
                 assert got == value
+        for column, text in case["texts"].items():
+            assert study.case_texts[column][row] == text
         files = study.files[study.files["case"] == row]
         by_tag = {tag: list(files[files["tag"] == tag]["path"]) for tag in case["files"]}
         assert by_tag == case["files"]
@@ -103,7 +108,7 @@ def test_exact_texts_keep_cases_apart(tmp_path):
     texts = list(study.case_texts["seed="])
     assert sorted(texts) == ["007", "1.0D+03", "7"]
     numbers = dict(zip(texts, study.cases["seed="]))
-    assert numbers["007"] == numbers["7"] == 7.0 and math.isnan(numbers["1.0D+03"])
+    assert numbers["007"] == numbers["7"] == 7.0 and numbers["1.0D+03"] == 1000.0
     assert any("seed=" in warning for warning in study.warnings)
     # Without aux every file of a case is untagged.
     assert set(study.files["tag"]) == {filecrawler.UNTAGGED}
@@ -148,21 +153,40 @@ def test_errors_are_the_modules_exceptions(tmp_path):
     assert _filecrawler.live_results() == 0
 
 
-@pytest.mark.skipif(os.geteuid() == 0, reason="root reads every folder")
-def test_unreadable_folder_stops_or_is_skipped(tmp_path):
-    make_tree(tmp_path, ["Re=1/a.msh", "Re=2/locked/b.msh", "Re=3/c.msh"])
-    locked = tmp_path / "Re=2" / "locked"
-    locked.chmod(0)
+UNREADABLE_FOLDER_CHECK = """
+import sys
+import filecrawler
+
+root, locked = sys.argv[1], sys.argv[2]
+try:
+    filecrawler.crawl(root, patterns=["Re="], progress=False)
+    raise SystemExit("no CrawlError for an unreadable folder")
+except filecrawler.CrawlError as error:
+    assert "is not readable" in str(error), str(error)
+    assert error.study.file_count == 1, error.study.file_count
+study = filecrawler.crawl(root, patterns=["Re="], keep_going=True, progress=False)
+assert study.skipped == [locked] or study.skipped[0].endswith("locked"), study.skipped
+assert "skipped (--keep-going)" in study.warnings[0], study.warnings
+assert len(study.cases) == 2, study.cases
+"""
+
+
+def test_unreadable_folder_stops_or_is_skipped():
+    # Root reads every folder: then the check runs in an interpreter of the
+    # user nobody, on a tree that user can reach.
+    root = tempfile.mkdtemp(prefix="filecrawler-locked-")
     try:
-        with pytest.raises(filecrawler.CrawlError, match="is not readable") as raised:
-            filecrawler.crawl(tmp_path, patterns=["Re="], progress=False)
-        assert raised.value.study.file_count == 1
-        study = filecrawler.crawl(tmp_path, patterns=["Re="], keep_going=True, progress=False)
-        assert study.skipped == [str(locked)] or study.skipped[0].endswith("locked")
-        assert "skipped (--keep-going)" in study.warnings[0]
-        assert len(study.cases) == 2
+        os.chmod(root, 0o755)
+        make_tree(pathlib.Path(root), ["Re=1/a.msh", "Re=2/locked/b.msh", "Re=3/c.msh"])
+        locked = os.path.join(root, "Re=2", "locked")
+        os.chmod(locked, 0)
+        user = {"user": "nobody", "group": "nogroup"} if os.geteuid() == 0 else {}
+        checked = subprocess.run([sys.executable, "-c", UNREADABLE_FOLDER_CHECK, root, locked],
+                                 env=dict(os.environ), capture_output=True, text=True, timeout=120, **user)
+        assert checked.returncode == 0, checked.stderr
     finally:
-        locked.chmod(0o755)
+        os.chmod(os.path.join(root, "Re=2", "locked"), 0o755)
+        shutil.rmtree(root)
 
 
 def test_ctrl_c_aborts_the_crawl(tmp_path):

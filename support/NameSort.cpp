@@ -1,26 +1,29 @@
-#include "host/NameSort.h"
+#include "support/NameSort.h"
 
-#include "host/SideBySide.h"
+#include "support/SideBySide.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <string_view>
 
-namespace localfile {
+namespace support {
 
 namespace {
 
-// Lists this long have their halves sorted on two threads, then merged.
-constexpr std::size_t sharedSortLength = 1 << 16;
+// The bytes of a name that one pass compares at once: as many as a key holds.
+constexpr std::size_t chunkBytes = sizeof(NameRef::key);
 
-// The 8 bytes of `entry`'s name from `at`, big-endian, zeros past its end:
-// names hold no NUL, so a name that ends sorts before its continuations.
+// The `chunkBytes` bytes of `entry`'s name from `at`, the first one the most
+// significant, zeros past its end: names hold no NUL, so a name that ends
+// sorts before its continuations.
 std::uint64_t chunkAt(NameRef const& entry, char const* names, std::size_t at)
 {
     std::uint64_t key = 0;
     char const* const name = names + entry.offset;
-    for (std::size_t i = at; i < at + 8; ++i)
-        key = (key << 8) | (i < entry.length ? static_cast<unsigned char>(name[i]) : 0u);
+    for (std::size_t i = at; i < at + chunkBytes; ++i) {
+        unsigned const byte = i < entry.length ? static_cast<unsigned char>(name[i]) : 0u;
+        key = (key << 8) | byte;
+    }
     return key;
 }
 
@@ -60,7 +63,7 @@ void sortRange(NameRef* entries, std::size_t count, char const* names)
             it->key = chunkAt(*it, names, range.at);
         std::sort(begin, end, [](NameRef const& a, NameRef const& b) { return a.key < b.key; });
 
-        std::size_t const next = range.at + 8;
+        std::size_t const next = range.at + chunkBytes;
         for (std::size_t run = range.begin; run < range.end;) {
             std::size_t runEnd = run + 1;
             bool goesOn = entries[run].length > next;
@@ -77,13 +80,13 @@ void sortRange(NameRef* entries, std::size_t count, char const* names)
 
 } // namespace
 
-void sortByName(std::vector<NameRef>& entries, char const* names)
+void sortByName(std::vector<NameRef>& entries, char const* names, std::size_t twoThreadsFrom)
 {
     std::size_t const count = entries.size();
-    if (count < sharedSortLength)
+    if (count < twoThreadsFrom || count < 2)
         return sortRange(entries.data(), count, names);
-    // A folder of a million files is read by one thread while the walk waits
-    // for it: its halves are sorted side by side.
+    // A folder of a million files is read by one thread while the walk may
+    // wait for it: its halves are sorted side by side.
     std::size_t const half = count / 2;
     if (!runSideBySide([&] { sortRange(entries.data() + half, count - half, names); },
                        [&] { sortRange(entries.data(), half, names); }))
@@ -95,4 +98,4 @@ void sortByName(std::vector<NameRef>& entries, char const* names)
                        [&](NameRef const& a, NameRef const& b) { return name(a) < name(b); });
 }
 
-} // namespace localfile
+} // namespace support

@@ -1,4 +1,8 @@
-#include "host/DirectoryReader.h"
+#include "host/private/DirectoryReader.h"
+
+#include "host/private/WalkConfig.h"
+
+#include "support/PathOrder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,29 +20,15 @@ namespace localfile {
 
 namespace {
 
-// The part the walk is in runs so many reads ahead at most. Either side
-// wakes the other only once `batch` reads can be taken or made: a wake-up
-// per directory costs as much as reading it.
-constexpr std::size_t ahead = 32;
-constexpr std::size_t batch = 8;
-// A reader keeps each level's directory open; it goes so deep at most.
-constexpr std::size_t maxDepth = 32;
-
-// Reads that wait for the file system are spread over up to so many threads:
-// with 0.1 to a few ms a request, a cluster file system serves a few dozen
-// at once about as fast as one (fdfind gets its best there from 32 threads).
-constexpr std::size_t maxWaitingReaders = 32;
-// A reader keeps about so many folders open (one per level of a study a few
-// levels deep): the threads added leave room in the descriptor budget.
-constexpr std::size_t descriptorsPerReader = 5;
-// Every `sampleEvery`th read of a thread is timed; after `window` of them, a
-// thread that was asleep most of that time asks for more readers.
-constexpr std::size_t sampleEvery = 4;
-constexpr std::size_t window = 8;
-
-std::size_t readerCount(std::size_t asked)
+// The readers to start: `asked`, or one per core, a few at most (and no more
+// than `most`, when that is not 0).
+std::size_t readerCount(std::size_t asked, std::size_t most)
 {
-    return asked > 0 ? asked : std::clamp(std::thread::hardware_concurrency(), 1u, 3u);
+    if (asked > 0)
+        return asked;
+    std::size_t const count =
+        std::clamp(std::thread::hardware_concurrency(), 1u, config::startingReadersMost);
+    return most > 0 ? std::min(count, most) : count;
 }
 
 // Wall, CPU (user and system) time and voluntary context switches of the
@@ -70,60 +60,42 @@ std::size_t bytesOf(DirectoryRead const& read)
            read.entries.capacity() * sizeof(ReadEntry);
 }
 
-// Whether a walk that enters directories depth-first, each one's entries in
-// byte order of their names, enters the directory `a` before `b`: compared
-// component by component, and a directory before those below it.
-bool walksBefore(std::string_view a, std::string_view b)
-{
-    std::size_t ia = 0;
-    std::size_t ib = 0;
-    for (;;) {
-        if (ia > a.size())
-            return ib <= b.size();
-        if (ib > b.size())
-            return false;
-        std::size_t const ea = std::min(a.find('/', ia), a.size());
-        std::size_t const eb = std::min(b.find('/', ib), b.size());
-        std::string_view const ca = a.substr(ia, ea - ia);
-        std::string_view const cb = b.substr(ib, eb - ib);
-        if (ca != cb)
-            return ca < cb;
-        ia = ea + 1;
-        ib = eb + 1;
-    }
-}
-
 } // namespace
 
 std::unique_ptr<DirectoryReader> DirectoryReader::start(std::string root,
                                                         std::vector<std::string> directories,
-                                                        DescriptorBudget& descriptors, std::size_t threads,
-                                                        std::size_t queueBytes, Skip skip)
+                                                        support::DescriptorBudget& descriptors,
+                                                        std::size_t threads, std::size_t queueBytes,
+                                                        Skip skip, std::size_t maxThreads)
 {
-    int const fd = openDirectory(root);
-    if (fd < 0)
+    support::UniqueFd opened(openDirectory(root));
+    if (!opened.valid() || !descriptors.take())
         return nullptr;
-    if (!descriptors.take()) {
-        close(fd);
+    support::KeptDescriptor fd(std::move(opened), descriptors);
+    struct stat self {};
+    if (fstat(fd.get(), &self) != 0)
         return nullptr;
-    }
     auto reader = std::make_unique<DirectoryReader>(descriptors, queueBytes);
     reader->skip_ = std::move(skip);
     reader->rootLength_ = childPath(root, "").size();
-    struct stat self {};
-    if (fstat(fd, &self) != 0) {
-        reader->release(fd);
-        return nullptr;
-    }
-    reader->parts_.push_back(
-        Part{fd, std::move(root), self.st_dev, self.st_ino, {}, std::move(directories), 0, {}, false, false});
-    std::size_t const count = readerCount(threads);
+    std::size_t const count = readerCount(threads, maxThreads);
     reader->grows_ = threads == 0;
+    support::MutexLock const lock(reader->mutex_); // the threads may add threads
+    reader->parts_.push_back(Part{std::move(fd),
+                                  std::move(root),
+                                  self.st_dev,
+                                  self.st_ino,
+                                  {},
+                                  std::move(directories),
+                                  0,
+                                  {},
+                                  false,
+                                  false});
+    std::size_t const waitingMost = maxThreads > 0 ? maxThreads : config::waitingReadersMost;
     reader->maxReaders_ =
         reader->grows_
-            ? std::max(count, std::min(maxWaitingReaders, descriptors.limit() / descriptorsPerReader))
+            ? std::max(count, std::min(waitingMost, descriptors.limit() / config::descriptorsPerReader))
             : count;
-    std::lock_guard<std::mutex> const lock(reader->mutex_); // the threads may add threads
     try {
         for (std::size_t i = count; i > 0; --i)
             reader->threads_.emplace_back([raw = reader.get()] { raw->work(); });
@@ -134,7 +106,7 @@ std::unique_ptr<DirectoryReader> DirectoryReader::start(std::string root,
     return reader;
 }
 
-DirectoryReader::DirectoryReader(DescriptorBudget& descriptors, std::size_t queueBytes)
+DirectoryReader::DirectoryReader(support::DescriptorBudget& descriptors, std::size_t queueBytes)
     : descriptors_(descriptors), queueBytes_(queueBytes)
 {
 }
@@ -150,7 +122,7 @@ void DirectoryReader::stop()
     std::vector<std::thread> threads;
     {
         // No thread adds threads once stopping_ is set.
-        std::lock_guard<std::mutex> const lock(mutex_);
+        support::MutexLock const lock(mutex_);
         stopping_ = true;
         threads.swap(threads_);
     }
@@ -158,22 +130,14 @@ void DirectoryReader::stop()
     idle_.notify_all();
     for (std::thread& thread : threads)
         thread.join();
-    std::lock_guard<std::mutex> const lock(mutex_);
+    support::MutexLock const lock(mutex_);
     for (Part& part : parts_) {
         if (!part.started)
-            release(part.fd);
+            part.fd.reset();
         part.started = true;
         part.finished = true; // a waiting take() takes what is there
     }
     taken_.notify_all();
-}
-
-void DirectoryReader::release(int fd)
-{
-    if (fd < 0)
-        return; // a folder reached by its path, not kept open
-    close(fd);
-    descriptors_.give();
 }
 
 std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
@@ -182,7 +146,7 @@ std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
     std::unique_lock<std::mutex> const taking(taking_, std::try_to_lock);
     if (!taking.owns_lock())
         return std::nullopt;
-    std::unique_lock<std::mutex> lock(mutex_);
+    support::MutexLock lock(mutex_);
     while (!parts_.empty()) {
         Part& part = parts_.front();
         if (part.ready.empty() && part.finished) {
@@ -193,20 +157,21 @@ std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
         }
         if (part.ready.empty()) {
             takerWaiting_ = true;
-            taken_.wait(lock, [&part] { return part.ready.size() >= batch || part.finished; });
+            while (part.ready.size() < config::wakeBatch && !part.finished)
+                lock.wait(taken_);
             takerWaiting_ = false;
             continue;
         }
         DirectoryRead& next = part.ready.front();
         bool const match = next.path == path;
-        if (!match && !walksBefore(next.path, path))
+        if (!match && !support::walksBefore(next.path, path))
             return std::nullopt; // `path` comes first: it was not read ahead
         std::optional<DirectoryRead> read;
         queuedBytes_ -= bytesOf(next);
         if (match)
             read = std::move(next);
         part.ready.pop_front();
-        if (readersWaiting_ > 0 && part.ready.size() <= ahead - batch)
+        if (readersWaiting_ > 0 && part.ready.size() <= config::readsAhead - config::wakeBatch)
             room_.notify_all();
         if (match)
             return read;
@@ -216,7 +181,7 @@ std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
 
 void DirectoryReader::work()
 {
-    std::unique_lock<std::mutex> lock(mutex_);
+    support::MutexLock lock(mutex_);
     while (!stopping_) {
         auto const part = std::find_if(parts_.begin(), parts_.end(),
                                        [](Part const& candidate) { return !candidate.started; });
@@ -225,7 +190,7 @@ void DirectoryReader::work()
                 return; // all read
             partWanted_.store(true, std::memory_order_relaxed);
             ++readersIdle_;
-            idle_.wait(lock);
+            lock.wait(idle_);
             --readersIdle_;
             continue;
         }
@@ -253,33 +218,27 @@ void DirectoryReader::work()
 // directory entered. False once the reader is stopping.
 bool DirectoryReader::walkPart(Parts::iterator part)
 {
+    // Each level keeps its folder's descriptor (if any) until it is left,
+    // or until the walk of the part ends, however it ends.
     std::vector<Level> levels;
-    levels.push_back(Level{part->fd, part->path, part->device, part->inode, std::move(part->directories), 0});
+    levels.push_back(
+        Level{std::move(part->fd), part->path, part->device, part->inode, std::move(part->directories), 0});
     Pace pace{grows_};
     bool going = true;
-    try {
-        while (going && !levels.empty()) {
-            if (partWanted_.load(std::memory_order_relaxed))
-                handOver(part, levels);
-            Level& level = levels.back();
-            if (level.next == level.directories.size() || part->depth + levels.size() >= maxDepth) {
-                release(level.fd);
-                levels.pop_back();
-                continue;
-            }
-            std::string const& name = level.directories[level.next++];
-            std::string path = childPath(level.path, name);
-            if (skip_ && skip_(path.substr(rootLength_)))
-                continue;
-            going = readDirectory(part, level.fd, std::move(path), levels, name.c_str(), pace);
+    while (going && !levels.empty()) {
+        if (partWanted_.load(std::memory_order_relaxed))
+            handOver(part, levels);
+        Level& level = levels.back();
+        if (level.next == level.directories.size() || part->depth + levels.size() >= config::readDepthMost) {
+            levels.pop_back();
+            continue;
         }
-    } catch (...) {
-        for (Level const& level : levels)
-            release(level.fd);
-        throw;
+        std::string const& name = level.directories[level.next++];
+        std::string path = childPath(level.path, name);
+        if (skip_ && skip_(path.substr(rootLength_)))
+            continue;
+        going = readDirectory(part, level.fd.get(), std::move(path), levels, name.c_str(), pace);
     }
-    for (Level const& level : levels)
-        release(level.fd);
     return going;
 }
 
@@ -288,7 +247,7 @@ bool DirectoryReader::walkPart(Parts::iterator part)
 // entered them after everything else it has left.
 void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
 {
-    std::lock_guard<std::mutex> const lock(mutex_);
+    support::MutexLock const lock(mutex_);
     if (!partWanted_.load(std::memory_order_relaxed))
         return;
     for (std::size_t i = 0; i < levels.size(); ++i) {
@@ -296,13 +255,15 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
         if (level.next == level.directories.size())
             continue;
         std::size_t const depth = part->depth + i;
-        if (depth + 1 >= maxDepth)
+        if (depth + 1 >= config::readDepthMost)
             return;
         // Without a descriptor, the part reaches its folders by their paths.
-        int fd = -1;
-        if (level.fd >= 0 && descriptors_.take()) {
-            fd = fcntl(level.fd, F_DUPFD_CLOEXEC, 0);
-            if (fd < 0)
+        support::KeptDescriptor fd;
+        if (level.fd.valid() && descriptors_.take()) {
+            support::UniqueFd copy(fcntl(level.fd.get(), F_DUPFD_CLOEXEC, 0));
+            if (copy.valid())
+                fd = support::KeptDescriptor(std::move(copy), descriptors_);
+            else
                 descriptors_.give();
         }
         std::vector<Origin> above = part->above;
@@ -312,7 +273,7 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
         std::vector<std::string> rest(std::make_move_iterator(first),
                                       std::make_move_iterator(level.directories.end()));
         level.directories.erase(first, level.directories.end());
-        parts_.insert(std::next(part), Part{fd,
+        parts_.insert(std::next(part), Part{std::move(fd),
                                             level.path,
                                             level.device,
                                             level.inode,
@@ -332,7 +293,7 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
 // asleep in system calls, more threads would overlap them.
 void DirectoryReader::Pace::begin()
 {
-    if (!grows || ++reads % sampleEvery != 0)
+    if (!grows || ++reads % config::paceSampleEvery != 0)
         return;
     if (std::optional<Clock> const clock = now()) {
         started = true;
@@ -355,17 +316,17 @@ bool DirectoryReader::Pace::end()
     wallNs += clock->wallNs;
     cpuNs += clock->cpuNs;
     waits += clock->waits;
-    if (++samples < window)
+    if (++samples < config::paceWindow)
         return false;
     // Asleep in every read, and for most of its time.
-    bool const waiting = waits >= long(window) && wallNs - cpuNs > wallNs / 2;
+    bool const waiting = waits >= long(config::paceWindow) && wallNs - cpuNs > wallNs / 2;
     *this = Pace{grows, reads};
     return waiting;
 }
 
 void DirectoryReader::addReaders()
 {
-    std::lock_guard<std::mutex> const lock(mutex_);
+    support::MutexLock const lock(mutex_);
     // Readers without a part, or held back by the walk or the budget: more
     // would not read sooner.
     if (stopping_ || readersIdle_ > 0 || readersWaiting_ > 0 || threads_.size() >= maxReaders_)
@@ -393,9 +354,9 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
             addReaders();
         return publish(part, std::move(read));
     };
-    int const fd = parent >= 0 ? openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
-                               : openDirectory(read.path);
-    if (fd < 0) {
+    support::UniqueFd fd(parent >= 0 ? openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
+                                     : openDirectory(read.path));
+    if (!fd.valid()) {
         if (outOfDescriptors(errno) || errno == ENOMEM) {
             pace.end();
             return true; // says nothing of the folder: the walk reads it for itself
@@ -413,8 +374,8 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
                });
     };
     struct stat self {};
-    if (fstat(fd, &self) != 0 || onPath(self.st_dev, self.st_ino)) {
-        close(fd);
+    if (fstat(fd.get(), &self) != 0 || onPath(self.st_dev, self.st_ino)) {
+        fd.reset();
         read.onPath = true;
         return finish();
     }
@@ -423,21 +384,16 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
     auto const isAncestor = [&](dev_t device, ino_t inode) {
         return (device == self.st_dev && inode == self.st_ino) || onPath(device, inode);
     };
-    try {
-        readEntries(fd, std::string(), isAncestor, true, self, read);
-    } catch (...) {
-        close(fd);
-        throw;
-    }
+    readEntries(fd.get(), std::string(), isAncestor, true, self, read);
 
     // Without a descriptor to keep, the folders below are reached by their
     // paths: on a slow file system more round trips, but still read ahead.
-    int kept = fd;
-    if (!descriptors_.take()) {
-        close(fd);
-        kept = -1;
-    }
-    levels.push_back(Level{kept, read.path, self.st_dev, self.st_ino, {}, 0});
+    support::KeptDescriptor kept;
+    if (descriptors_.take())
+        kept = support::KeptDescriptor(std::move(fd), descriptors_);
+    else
+        fd.reset(); // not held open while the read waits to be published
+    levels.push_back(Level{std::move(kept), read.path, self.st_dev, self.st_ino, {}, 0});
     for (ReadEntry const& entry : read.entries)
         if (entry.kind == Kind::Directory && entry.readable == 1)
             levels.back().directories.emplace_back(read.names, entry.offset, entry.length);
@@ -447,26 +403,30 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
 bool DirectoryReader::publish(Parts::iterator part, DirectoryRead&& read)
 {
     std::size_t const bytes = bytesOf(read);
-    std::unique_lock<std::mutex> lock(mutex_);
-    // The walk's part keeps `ahead` reads at most, and once full waits until
-    // a batch has been taken; later parts keep what the budget allows.
-    auto const hasRoom = [&](bool waking) {
-        if (part == parts_.begin())
-            return part->ready.size() < (waking ? ahead - batch + 1 : ahead);
-        return part->ready.empty() || queuedBytes_ + bytes <= queueBytes_;
-    };
-    if (!hasRoom(false) && !stopping_) {
+    support::MutexLock lock(mutex_);
+    if (!hasRoom(part, bytes, false) && !stopping_) {
         ++readersWaiting_;
-        room_.wait(lock, [&] { return stopping_ || hasRoom(true); });
+        while (!stopping_ && !hasRoom(part, bytes, true))
+            lock.wait(room_);
         --readersWaiting_;
     }
     if (stopping_)
         return false;
     queuedBytes_ += bytes;
     part->ready.push_back(std::move(read));
-    if (takerWaiting_ && part == parts_.begin() && part->ready.size() >= batch)
+    if (takerWaiting_ && part == parts_.begin() && part->ready.size() >= config::wakeBatch)
         taken_.notify_all();
     return true;
+}
+
+// The walk's part keeps `readsAhead` reads at most, and once full waits until a
+// batch has been taken; later parts keep what the budget allows.
+bool DirectoryReader::hasRoom(Parts::iterator part, std::size_t bytes, bool waking) const
+{
+    if (part == parts_.begin())
+        return part->ready.size() <
+               (waking ? config::readsAhead - config::wakeBatch + 1 : config::readsAhead);
+    return part->ready.empty() || queuedBytes_ + bytes <= queueBytes_;
 }
 
 } // namespace localfile

@@ -1,10 +1,11 @@
-#include "filecrawler/CrawlerFilePath.h"
+#include "filecrawler/private/CrawlerFilePath.h"
 
-#include "filecrawler/PathValueScanner.h"
+#include "filecrawler/private/PathValueScanner.h"
 
 #include <boost/make_shared.hpp>
 
 #include <atomic>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -60,7 +61,7 @@ CrawlerFilePath::StatePtr CrawlerFilePath::Transitions::next(StatePtr const& fro
     for (auto step = steps_.rbegin(); step != steps_.rend(); ++step)
         if (step->from == from && step->patterns == patterns && step->matched == matched)
             return step->to;
-    if (steps_.size() == 64)
+    if (steps_.size() == config::transitionsRemembered)
         steps_.erase(steps_.begin());
     // Matched: records and values read with `patterns`. Not matched: records
     // read with them, values as they were. Cleared: no records.
@@ -72,7 +73,7 @@ CrawlerFilePath::StatePtr CrawlerFilePath::Transitions::next(StatePtr const& fro
 CrawlerFilePath::CrawlerFilePath(std::string const& path)
     : caseIndex_(0), type_(Unknown), infoCount_(0), identified_(false), shortLength_(LONG_PATH)
 {
-    if (path.size() <= IN_PLACE) {
+    if (path.size() <= config::inPlacePathBytes) {
         std::memcpy(path_.inPlace, path.data(), path.size());
         shortLength_ = static_cast<std::uint8_t>(path.size());
     } else {
@@ -226,6 +227,7 @@ std::vector<MetadataInfo> CrawlerFilePath::metadataInfoList() const
 bool CrawlerFilePath::rematchMetadataPatterns(PatternList const& patterns, Scratch& scratch,
                                               Transitions& transitions)
 {
+    assert(patterns);
     if ((state_ && state_->literal) || patterns->empty() || patterns->size() > UINT16_MAX) {
         clearMetadataInfoList(transitions);
         return matchMetadataPatterns(patterns, scratch, transitions);
@@ -261,6 +263,7 @@ bool CrawlerFilePath::matchMetadataPatterns(std::vector<MetadataPattern> const& 
 bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch& scratch,
                                             Transitions& transitions)
 {
+    assert(patterns);
     scratch.spans.clear();
     if (patterns->empty())
         return false;

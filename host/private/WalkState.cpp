@@ -1,4 +1,4 @@
-#include "host/WalkState.h"
+#include "host/private/WalkState.h"
 
 #include <algorithm>
 #include <functional>
@@ -17,8 +17,9 @@ Walk::~Walk() = default;
 
 void Walk::readAhead(std::string root, std::vector<std::string> directories)
 {
-    reader_ = DirectoryReader::start(std::move(root), std::move(directories), descriptors_,
-                                     options_.readerThreads, options_.readAheadBytes, options_.skipDirectory);
+    reader_ =
+        DirectoryReader::start(std::move(root), std::move(directories), descriptors_, options_.readerThreads,
+                               options_.readAheadBytes, options_.skipDirectory, options_.maxReaderThreads);
 }
 
 std::optional<DirectoryRead> Walk::take(std::string const& path)
@@ -43,7 +44,7 @@ std::size_t Walk::IdentityHash::operator()(Identity const& identity) const
 void Walk::enter(dev_t device, ino_t inode, std::string const& path)
 {
     std::size_t const way = std::hash<std::string_view>()(path);
-    std::lock_guard<std::mutex> const lock(waysMutex_);
+    support::MutexLock const lock(waysMutex_);
     auto const [found, added] = ways_.try_emplace(Identity{device, inode}, Ways{way, {}});
     if (added)
         return;

@@ -1,4 +1,4 @@
-#include "filecrawler/PathValueScanner.h"
+#include "filecrawler/private/PathValueScanner.h"
 
 namespace pathvalue {
 namespace {

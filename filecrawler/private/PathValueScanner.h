@@ -16,8 +16,12 @@ bool findPatternPositions(std::string_view path, std::vector<MetadataPattern> co
                           std::vector<std::size_t>& positions);
 
 // The end of a decimal number that starts at `start` within `segment`:
-// [sign] digits [. digits] | [sign] . digits, then [DEde [sign] digits];
-// never ending with '.'. False when there is no number there.
+//   [sign] digits ["." [digits]] [exponent]
+//   [sign] "." digits [exponent]
+//   exponent: one of D E d e, [sign], digits (taken only when digits follow)
+// A point that would end the number is left out ("5." reads 5), one before
+// an exponent stays ("5.e3"). False when there is no number there, also
+// when `start` is not within the segment.
 bool findNumericValueEnd(std::string_view segment, std::size_t start, std::size_t& end);
 
 // The end of a text value starting at `start` within `segment`: the first

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "host/DirectoryListing.h"
-#include "host/DirectoryReader.h"
 #include "host/WalkLimits.h"
+#include "host/private/DirectoryListing.h"
+#include "host/private/DirectoryReader.h"
+#include "support/DescriptorBudget.h"
+#include "support/ThreadSafety.h"
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -28,7 +29,7 @@ public:
     ~Walk();
 
     WalkOptions const& options() const { return options_; }
-    DescriptorBudget& descriptors() { return descriptors_; }
+    support::DescriptorBudget& descriptors() { return descriptors_; }
 
     // Reads the `directories` of `root` ahead of the walk. Called once, by
     // children() of the root before its entries are handed out.
@@ -42,7 +43,7 @@ public:
     // Counts the way `path` into the folder (device, inode); throws
     // WalkLimitExceeded once there are more than the options allow. The same
     // path entered again (two walks of the same entries) is not a new way.
-    void enter(dev_t device, ino_t inode, std::string const& path);
+    void enter(dev_t device, ino_t inode, std::string const& path) BRIM_EXCLUDES(waysMutex_);
 
 private:
     struct Identity {
@@ -63,10 +64,10 @@ private:
     };
 
     WalkOptions const options_;
-    DescriptorBudget descriptors_;
+    support::DescriptorBudget descriptors_;
     std::unique_ptr<DirectoryReader> reader_; // null while nothing is read ahead; ends before descriptors_
-    std::mutex waysMutex_;
-    std::unordered_map<Identity, Ways, IdentityHash> ways_;
+    support::Mutex waysMutex_;
+    std::unordered_map<Identity, Ways, IdentityHash> ways_ BRIM_GUARDED_BY(waysMutex_);
 };
 
 } // namespace localfile

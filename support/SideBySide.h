@@ -4,11 +4,20 @@
 #include <system_error>
 #include <thread>
 
+namespace support {
+
 // Runs `besides` on a thread of its own while `here` runs on the calling
-// thread, and returns once both are done. An exception from either is
-// thrown here, the calling thread's first. False, with neither run, on a
-// single core or when no thread can be started: the caller then does the
-// work on its own.
+// thread, and returns once both are done.
+//
+//   calling thread:  start helper ── here() ─────────── join ── rethrow?
+//   helper thread:                └─ besides() ──────┘
+//
+// An exception from either is thrown here, the calling thread's first (the
+// helper's is then dropped). False, with neither run, on a single core or
+// when no thread can be started: the caller then does the work on its own.
+//
+// REQUIRES: `besides` and `here` touch no data in common but what they only
+// read; both are called by reference and do not outlive the call.
 template <typename Besides, typename Here> bool runSideBySide(Besides&& besides, Here&& here)
 {
     if (std::thread::hardware_concurrency() < 2)
@@ -37,3 +46,5 @@ template <typename Besides, typename Here> bool runSideBySide(Besides&& besides,
         std::rethrow_exception(besidesError);
     return true;
 }
+
+} // namespace support

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "host/DirectoryListing.h"
+#include "host/private/DirectoryListing.h"
+#include "support/DescriptorBudget.h"
+#include "support/ThreadSafety.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -45,14 +47,16 @@ public:
 
     // Starts reading the `directories` of `root` (the walk has listed the
     // root itself), in their order, on `threads` threads (0: one per core,
-    // three at most, and more while reads wait for the file system), keeping open what `descriptors` allows
-    // and queueing `queueBytes` of reads in the parts the walk has not reached; null if that cannot be
-    // started.
+    // a few at most, and more while reads wait for the file system, up to
+    // `maxThreads` when that is not 0), keeping open what `descriptors`
+    // allows and queueing `queueBytes` of reads in the parts the walk has not
+    // reached; null if that cannot be started. See host/private/WalkConfig.h.
     static std::unique_ptr<DirectoryReader> start(std::string root, std::vector<std::string> directories,
-                                                  DescriptorBudget& descriptors, std::size_t threads,
-                                                  std::size_t queueBytes, Skip skip = Skip());
+                                                  support::DescriptorBudget& descriptors, std::size_t threads,
+                                                  std::size_t queueBytes, Skip skip = Skip(),
+                                                  std::size_t maxThreads = 0);
 
-    DirectoryReader(DescriptorBudget& descriptors, std::size_t queueBytes);
+    DirectoryReader(support::DescriptorBudget& descriptors, std::size_t queueBytes);
     DirectoryReader(DirectoryReader const&) = delete;
     DirectoryReader& operator=(DirectoryReader const&) = delete;
     ~DirectoryReader();
@@ -78,7 +82,7 @@ private:
 
     // A folder being walked by a reading thread.
     struct Level {
-        int fd;
+        support::KeptDescriptor fd; // empty when the folder is reached by its path
         std::string path;
         dev_t device;
         ino_t inode;
@@ -89,7 +93,7 @@ private:
     // A part of the walk: the `directories` of the folder open at `fd` and
     // everything below them, and the reads made of them so far.
     struct Part {
-        int fd;
+        support::KeptDescriptor fd; // moved to the reader's first level once started
         std::string path;
         dev_t device;
         ino_t inode;
@@ -117,37 +121,41 @@ private:
         bool end(); // whether a full window of samples was mostly asleep
     };
 
-    void work();
-    bool walkPart(Parts::iterator part);
-    void addReaders(); // while the reads wait and there is work for more
-    void handOver(Parts::iterator part, std::vector<Level>& levels);
+    void work() BRIM_EXCLUDES(mutex_);
+    bool walkPart(Parts::iterator part) BRIM_EXCLUDES(mutex_);
+    void addReaders() BRIM_EXCLUDES(mutex_); // while the reads wait and there is work for more
+    void handOver(Parts::iterator part, std::vector<Level>& levels) BRIM_EXCLUDES(mutex_);
     bool readDirectory(Parts::iterator part, int parent, std::string path, std::vector<Level>& levels,
-                       char const* name, Pace& pace);
-    bool publish(Parts::iterator part, DirectoryRead&& read);
-    void release(int fd); // closes a descriptor kept within the budget
+                       char const* name, Pace& pace) BRIM_EXCLUDES(mutex_);
+    bool publish(Parts::iterator part, DirectoryRead&& read) BRIM_EXCLUDES(mutex_);
+    // Whether `part` has room for a read of `bytes`; `waking` once waiting
+    // for room (the walk's part then waits for a batch to be taken).
+    bool hasRoom(Parts::iterator part, std::size_t bytes, bool waking) const BRIM_REQUIRES(mutex_);
 
-    DescriptorBudget& descriptors_;
+    support::DescriptorBudget& descriptors_;
     std::size_t const queueBytes_;
-    std::mutex taking_;    // held by the one take() that moves the walk's position
-    std::mutex stopMutex_; // held while the threads are stopped
-
-    std::mutex mutex_;
-    std::condition_variable taken_; // the walk waits on it for reads
-    std::condition_variable room_;  // readers wait on it for room for theirs
-    std::condition_variable idle_;  // readers wait on it for a part to read
-    Parts parts_;                   // in walk order; the walk is in the first
-    std::size_t queuedBytes_ = 0;   // of the reads in all parts
-    std::size_t running_ = 0;       // parts being read
-    std::size_t readersWaiting_ = 0;
-    std::size_t readersIdle_ = 0; // waiting for a part
-    std::size_t maxReaders_ = 0;  // the reading adds threads up to this many
-    bool grows_ = false;          // whether it adds any
-    bool takerWaiting_ = false;
-    bool stopping_ = false;
-    std::atomic<bool> partWanted_{false}; // an idle reader asks for a part
+    // Set by start() before the threads run, read-only after.
+    bool grows_ = false; // whether the reading adds threads
     Skip skip_;
-    std::size_t rootLength_ = 0;       // of the root's path and the separator after it
-    std::vector<std::thread> threads_; // guarded by mutex_: readers add readers
+    std::size_t rootLength_ = 0; // of the root's path and the separator after it
+
+    std::mutex taking_;    // guards no field: held by the one take() that moves the walk's position
+    std::mutex stopMutex_; // guards no field: held while the threads are stopped
+
+    support::Mutex mutex_;
+    std::condition_variable taken_;                       // the walk waits on it for reads
+    std::condition_variable room_;                        // readers wait on it for room for theirs
+    std::condition_variable idle_;                        // readers wait on it for a part to read
+    Parts parts_ BRIM_GUARDED_BY(mutex_);                 // in walk order; the walk is in the first
+    std::size_t queuedBytes_ BRIM_GUARDED_BY(mutex_) = 0; // of the reads in all parts
+    std::size_t running_ BRIM_GUARDED_BY(mutex_) = 0;     // parts being read
+    std::size_t readersWaiting_ BRIM_GUARDED_BY(mutex_) = 0;
+    std::size_t readersIdle_ BRIM_GUARDED_BY(mutex_) = 0; // waiting for a part
+    std::size_t maxReaders_ BRIM_GUARDED_BY(mutex_) = 0;  // the reading adds threads up to this many
+    bool takerWaiting_ BRIM_GUARDED_BY(mutex_) = false;
+    bool stopping_ BRIM_GUARDED_BY(mutex_) = false;
+    std::vector<std::thread> threads_ BRIM_GUARDED_BY(mutex_); // readers add readers
+    std::atomic<bool> partWanted_{false};                      // an idle reader asks for a part
 };
 
 } // namespace localfile

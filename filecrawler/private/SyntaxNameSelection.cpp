@@ -1,14 +1,11 @@
-#include "filecrawler/SyntaxNameSelection.h"
+#include "filecrawler/private/SyntaxNameSelection.h"
 
 #include <QChar>
-#include <QRegExp>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bitset>
 #include <cstdint>
-#include <cstring>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -18,21 +15,6 @@ namespace syntaxname {
 bool isBlank(std::string const& syntaxName)
 {
     return std::all_of(syntaxName.begin(), syntaxName.end(), [](char c) { return c == '*'; });
-}
-
-QStringList selectLiterally(QStringList const& names, std::string const& syntaxName)
-{
-    QStringList selected;
-    if (isBlank(syntaxName))
-        return selected;
-    QRegExp const expression(QString::fromLatin1(syntaxName.c_str()), Qt::CaseSensitive, QRegExp::Wildcard);
-    for (QString const& name : names) {
-        if (expression.lastIndexIn(name, -1, QRegExp::CaretAtZero) == -1)
-            continue;
-        if (name.endsWith(expression.capturedTexts().first(), Qt::CaseSensitive))
-            selected.append(name);
-    }
-    return selected;
 }
 
 class Selector::Matcher {
@@ -130,8 +112,8 @@ Atom setAtom(std::string_view members, bool negated)
 }
 
 // Reads a syntax name the way QRegExp's Wildcard mode translates it (as Qt
-// 5.15 does; the comparison with the literal procedure in the tests and the
-// fuzzer bears it out):
+// 5.15 does; the comparison with the literal procedure in the tests
+// (tests/LiteralSelection.h) and the fuzzer bears it out):
 // - '*' any run of characters, '?' any one character;
 // - '[' a set: an optional '^', then an optional ']' that belongs to the
 //   set, up to the next ']'; without that ']' the pattern never compiles;
@@ -366,122 +348,10 @@ bool Selector::selectsSomething() const
     return matcher_ != nullptr;
 }
 
-namespace {
-
-std::atomic<std::size_t> scans{0};
-
-// The selector of a syntax name for one pass over a list, counted.
-Selector scanWith(std::string const& syntaxName)
-{
-    Selector selector(syntaxName);
-    if (selector.selectsSomething())
-        scans.fetch_add(1, std::memory_order_relaxed);
-    return selector;
-}
-
-void writeCount(std::string& bytes, std::size_t value)
-{
-    while (value >= 0x80) {
-        bytes.push_back(static_cast<char>(value | 0x80));
-        value >>= 7;
-    }
-    bytes.push_back(static_cast<char>(value));
-}
-
-std::size_t readCount(std::string const& bytes, std::size_t& offset)
-{
-    std::size_t value = 0;
-    for (int shift = 0;; shift += 7) {
-        auto const byte = static_cast<unsigned char>(bytes[offset++]);
-        value |= static_cast<std::size_t>(byte & 0x7f) << shift;
-        if (byte < 0x80)
-            return value;
-    }
-}
-
-// The length of the common prefix of two byte strings, compared eight bytes
-// at a time.
-std::size_t commonPrefix(std::string_view a, std::string_view b)
-{
-    std::size_t const most = std::min(a.size(), b.size());
-    std::size_t i = 0;
-    for (; i + 8 <= most; i += 8) {
-        std::uint64_t x = 0;
-        std::uint64_t y = 0;
-        std::memcpy(&x, a.data() + i, 8);
-        std::memcpy(&y, b.data() + i, 8);
-        if (x != y)
-            break;
-    }
-    while (i < most && a[i] == b[i])
-        ++i;
-    return i;
-}
-
-} // namespace
-
-NameStore::NameStore() = default;
-NameStore::~NameStore() = default;
-
-void NameStore::append(std::string_view name)
-{
-    std::string_view const last(last_);
-    std::size_t const most = std::min(name.size(), last.size());
-    std::size_t const common = commonPrefix(name, last);
-    if (size_ > 0 && ascending_)
-        ascending_ = common < most
-                         ? static_cast<unsigned char>(name[common]) > static_cast<unsigned char>(last[common])
-                         : name.size() > last.size();
-    std::size_t shared = common;
-    if (size_ % RESTART_INTERVAL == 0) {
-        restarts_.push_back(bytes_.size());
-        shared = 0;
-    }
-    writeCount(bytes_, shared);
-    writeCount(bytes_, name.size() - shared);
-    bytes_.append(name.data() + shared, name.size() - shared);
-    last_.replace(common, std::string::npos, name.data() + common, name.size() - common);
-    ++size_;
-}
-
-std::size_t NameStore::size() const
-{
-    return size_;
-}
-
-bool NameStore::isAscending() const
-{
-    return ascending_;
-}
-
-NameStore::Reader::Reader(NameStore const& store) : store_(store) {}
-
-std::string_view NameStore::Reader::at(std::size_t position)
-{
-    std::size_t const block = position / RESTART_INTERVAL;
-    if (position + 1 < next_ || block * RESTART_INTERVAL > next_) {
-        next_ = block * RESTART_INTERVAL;
-        offset_ = store_.restarts_[block];
-    }
-    while (next_ <= position)
-        decodeNext();
-    return current_;
-}
-
-void NameStore::Reader::decodeNext()
-{
-    std::size_t const shared = readCount(store_.bytes_, offset_);
-    std::size_t const rest = readCount(store_.bytes_, offset_);
-    current_.resize(shared);
-    current_.append(store_.bytes_, offset_, rest);
-    offset_ += rest;
-    ++next_;
-}
-
 QStringList select(QStringList const& names, std::string const& syntaxName)
 {
     QStringList selected;
-    Selector const selector = scanWith(syntaxName);
+    Selector const selector(syntaxName);
     if (!selector.selectsSomething())
         return selected;
     for (QString const& name : names)
@@ -493,7 +363,7 @@ QStringList select(QStringList const& names, std::string const& syntaxName)
 void visitSelected(NameStore const& names, std::string const& syntaxName,
                    std::function<void(std::size_t, std::string_view)> const& visit)
 {
-    Selector const selector = scanWith(syntaxName);
+    Selector const selector(syntaxName);
     if (!selector.selectsSomething())
         return;
     NameStore::Reader reader(names);
@@ -543,7 +413,6 @@ std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std:
         throw std::invalid_argument("selectionBits: more than 8 syntax names");
     std::vector<std::uint8_t> bits(names.size(), 0);
     BitSelectors const selectors = bitSelectors(syntaxNames);
-    scans.fetch_add(selectors.size(), std::memory_order_relaxed); // as separate passes would count
     if (selectors.empty())
         return bits;
     // On the calling thread: the library starts no thread but the crawler's.
@@ -562,7 +431,7 @@ QStringList select(NameStore const& names, std::string const& syntaxName)
 
 bool selectsAny(QStringList const& names, std::string const& syntaxName)
 {
-    Selector const selector = scanWith(syntaxName);
+    Selector const selector(syntaxName);
     if (!selector.selectsSomething())
         return false;
     return std::any_of(names.begin(), names.end(),
@@ -571,7 +440,7 @@ bool selectsAny(QStringList const& names, std::string const& syntaxName)
 
 bool selectsAny(NameStore const& names, std::string const& syntaxName)
 {
-    Selector const selector = scanWith(syntaxName);
+    Selector const selector(syntaxName);
     if (!selector.selectsSomething())
         return false;
     NameStore::Reader reader(names);
@@ -579,11 +448,6 @@ bool selectsAny(NameStore const& names, std::string const& syntaxName)
         if (selector.selects(reader.at(i)))
             return true;
     return false;
-}
-
-std::size_t scanCount()
-{
-    return scans.load(std::memory_order_relaxed);
 }
 
 } // namespace syntaxname

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/NameStore.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -49,47 +51,8 @@ private:
     std::unique_ptr<Matcher const> matcher_;
 };
 
-// A list of Latin-1 names kept compactly, for long lists of similar paths:
-// each name is stored as the length of the prefix it shares with the name
-// before it and the bytes after that prefix. Every 16th name is stored
-// whole, so any name is read after decoding at most 15 others.
-class NameStore {
-public:
-    NameStore();
-    ~NameStore();
-
-    void append(std::string_view name);
-    std::size_t size() const;
-    // True when each name sorts after the one before it, byte by byte (so
-    // no name occurs twice).
-    bool isAscending() const;
-
-    // Reads names by position; reading in ascending order of positions costs
-    // one step per name.
-    class Reader {
-    public:
-        explicit Reader(NameStore const& store);
-        // Valid until the next call.
-        std::string_view at(std::size_t position);
-
-    private:
-        void decodeNext();
-
-        NameStore const& store_;
-        std::size_t next_ = 0;   // position of the name decoded next
-        std::size_t offset_ = 0; // where it starts in the store's bytes
-        std::string current_;    // the name at next_ - 1
-    };
-
-private:
-    static constexpr std::size_t RESTART_INTERVAL = 16;
-
-    std::string bytes_;
-    std::vector<std::size_t> restarts_; // offset of every RESTART_INTERVAL-th name
-    std::string last_;
-    std::size_t size_ = 0;
-    bool ascending_ = true;
-};
+// The names of long lists of similar paths, as Latin-1 bytes.
+using support::NameStore;
 
 // The names that the syntax name selects, in list order.
 QStringList select(QStringList const& names, std::string const& syntaxName);
@@ -102,22 +65,12 @@ void visitSelected(NameStore const& names, std::string const& syntaxName,
 // Which of up to `maxSelectionBits` syntax names select each name, in one
 // pass: bit k of element i is set when syntaxNames[k] selects the name at
 // position i. Each name is decoded once for all of them, on the calling
-// thread. Counts as a pass per syntax name.
+// thread.
 constexpr std::size_t maxSelectionBits = 8;
 std::vector<std::uint8_t> selectionBits(NameStore const& names, std::vector<std::string> const& syntaxNames);
 
 // Whether select() would be non-empty; stops at the first selected name.
 bool selectsAny(QStringList const& names, std::string const& syntaxName);
 bool selectsAny(NameStore const& names, std::string const& syntaxName);
-
-// How many times select(), selectsAny() and visitSelected() have gone over a
-// list of names so far (a blank or uncompilable syntax name goes over none).
-// Lets tests see what a cache saved.
-std::size_t scanCount();
-
-// The selection made literally, one QRegExp per call searching backwards
-// from the last character of every name. Kept as the reference the faster
-// selection is compared with.
-QStringList selectLiterally(QStringList const& names, std::string const& syntaxName);
 
 } // namespace syntaxname

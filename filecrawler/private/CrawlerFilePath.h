@@ -2,6 +2,7 @@
 
 #include "filecrawler/MetadataInfo.h"
 #include "filecrawler/MetadataPattern.h"
+#include "filecrawler/private/Config.h"
 #include "host/AuxFileInfoInterface.h"
 
 #include <boost/intrusive_ptr.hpp>
@@ -84,9 +85,9 @@ public:
     // Matches the path against the patterns, appending one record per pattern
     // read; true when every pattern matched. An empty list changes nothing.
     bool matchMetadataPatterns(std::vector<MetadataPattern> const& patterns);
-    // The same with a list shared by many entries (it must not be null),
-    // taking the next state from `transitions`. On return scratch.spans holds
-    // the records this matching appended.
+    // The same with a list shared by many entries, taking the next state
+    // from `transitions`. On return scratch.spans holds the records this
+    // matching appended. REQUIRES: patterns is not null (also below).
     bool matchMetadataPatterns(PatternList const& patterns, Scratch& scratch, Transitions& transitions);
     void clearMetadataInfoList();
     void clearMetadataInfoList(Transitions& transitions);
@@ -112,13 +113,11 @@ private:
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<MetadataPattern> const& patterns) const;
     void appendRecords(std::vector<MetadataInfo>& infos, std::vector<ValueSpan> const& spans) const;
 
-    // Paths of up to this many bytes are kept in the entry itself. With the
-    // shared pointer's count beside it, an entry then takes one block of 160
-    // bytes; a study's paths (Re=100/Mach=0.5/model=kEpsilon/solution_0001.vtu)
-    // nearly all fit.
-    static constexpr std::size_t IN_PLACE = 88;
+    // A path of up to config::inPlacePathBytes is kept in the entry itself,
+    // shortLength_ holding its length; a longer one lies outside, and
+    // shortLength_ is LONG_PATH.
     static constexpr std::uint8_t LONG_PATH = 0xff;
-    static_assert(IN_PLACE < LONG_PATH, "a short length must not look like a long path");
+    static_assert(config::inPlacePathBytes < LONG_PATH, "a short length must not look like a long path");
 
     StatePtr state_;
     std::size_t caseIndex_;
@@ -127,7 +126,7 @@ private:
     bool identified_;
     std::uint8_t shortLength_; // the path's length when in place, else LONG_PATH
     union {
-        char inPlace[IN_PLACE];
+        char inPlace[config::inPlacePathBytes];
         struct {
             char* data;
             std::size_t size;

@@ -1,6 +1,9 @@
-#include "host/DirectoryListing.h"
+#include "host/private/DirectoryListing.h"
 
-#include "host/NameSort.h"
+#include "host/private/WalkConfig.h"
+
+#include "support/NameSort.h"
+#include "support/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/statfs.h>
 #include <unistd.h>
+#include <utility>
 
 namespace localfile {
 
@@ -27,29 +31,23 @@ template <typename Call> int atPath(std::string const& path, Call call)
 {
     if (path.size() < PATH_MAX)
         return call(AT_FDCWD, path.c_str());
-    int folder = AT_FDCWD;
+    support::UniqueFd folder; // closed, keeping errno, however this returns
     std::size_t start = 0;
     while (path.size() - start >= PATH_MAX) {
         std::size_t const end = path.rfind('/', start + PATH_MAX - 1);
-        int next = -1;
-        if (end == std::string::npos || end <= start)
+        if (end == std::string::npos || end <= start) {
             errno = ENAMETOOLONG;
-        else
-            next = openat(folder, path.substr(start, end - start).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        int const saved = errno;
-        if (folder != AT_FDCWD)
-            close(folder);
-        errno = saved;
-        if (next < 0)
             return -1;
-        folder = next;
+        }
+        support::UniqueFd next(openat(folder.valid() ? folder.get() : AT_FDCWD,
+                                      path.substr(start, end - start).c_str(),
+                                      O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!next.valid())
+            return -1;
+        folder = std::move(next);
         start = end + 1;
     }
-    int const result = call(folder, path.c_str() + start);
-    int const saved = errno;
-    close(folder);
-    errno = saved;
-    return result;
+    return call(folder.get(), path.c_str() + start);
 }
 
 // Whether the file system of the directory open at `fd` (on `device`) lists
@@ -153,33 +151,9 @@ std::size_t defaultDescriptorBudget()
 {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return 160;
-    return static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur / 4, 160));
-}
-
-DescriptorBudget::DescriptorBudget(std::size_t limit)
-    : limit_(limit), left_(static_cast<std::ptrdiff_t>(limit))
-{
-}
-
-bool DescriptorBudget::take()
-{
-    if (shed_.load(std::memory_order_relaxed))
-        return false;
-    if (left_.fetch_sub(1, std::memory_order_relaxed) > 0)
-        return true;
-    left_.fetch_add(1, std::memory_order_relaxed);
-    return false;
-}
-
-void DescriptorBudget::give()
-{
-    left_.fetch_add(1, std::memory_order_relaxed);
-}
-
-void DescriptorBudget::shed()
-{
-    shed_.store(true, std::memory_order_relaxed);
+        return config::descriptorsMost;
+    return static_cast<std::size_t>(
+        std::min<rlim_t>(limit.rlim_cur / config::descriptorShareDivisor, config::descriptorsMost));
 }
 
 void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor, bool checkAccess,
@@ -187,13 +161,14 @@ void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor
 {
     off_t const size = self.st_size;
     bool const fills = fillsEachListing(fd, self.st_dev);
-    std::vector<localfile::NameRef> raw;
+    std::vector<support::NameRef> raw;
     std::string& names = read.names;
     if (size > 0) {
-        names.reserve(static_cast<std::size_t>(std::min<off_t>(size, 64 << 20)));
-        raw.reserve(static_cast<std::size_t>(std::min<off_t>(size / 32, 1 << 21)));
+        auto const bytes = static_cast<std::size_t>(size);
+        names.reserve(std::min(bytes, config::reservedNameBytesMost));
+        raw.reserve(std::min(bytes / config::bytesPerEntryGuess, config::reservedEntriesMost));
     }
-    alignas(8) char buffer[32768];
+    alignas(8) char buffer[config::listingBufferBytes];
     for (bool more = true; more;) {
         ssize_t const bytes = getdents64(fd, buffer, sizeof buffer);
         if (bytes < 0)
@@ -211,15 +186,15 @@ void readEntries(int fd, std::string const& filter, IsAncestor const& isAncestor
             if (!filter.empty() && fnmatch(filter.c_str(), name, 0) != 0)
                 continue;
             std::size_t const length = std::strlen(name);
-            raw.push_back(localfile::NameRef{0, static_cast<std::uint32_t>(names.size()),
-                                             static_cast<std::uint32_t>(length), entry->d_type});
+            raw.push_back(support::NameRef{0, static_cast<std::uint32_t>(names.size()),
+                                           static_cast<std::uint32_t>(length), entry->d_type});
             names.append(name, length + 1);
         }
     }
-    localfile::sortByName(raw, names.data());
+    support::sortByName(raw, names.data(), config::sortOnTwoThreadsFrom);
 
     read.entries.reserve(raw.size());
-    for (localfile::NameRef const& entry : raw) {
+    for (support::NameRef const& entry : raw) {
         char const* const name = names.c_str() + entry.offset;
         unsigned char const type = entry.type;
         bool symLink = type == DT_LNK;

@@ -1,4 +1,4 @@
-#include "filecrawler/CaseMetadataTable.h"
+#include "filecrawler/private/CaseMetadataTable.h"
 
 #include "filecrawler/CaseColumnNames.h"
 

@@ -2,7 +2,6 @@
 
 #include "host/LocalFileInfo.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -45,26 +44,6 @@ void throwIfOutOfMemory(int error);
 // How many descriptors a walk keeps open at once by default: a quarter of
 // what the process may open, so that the walk leaves most to its host.
 std::size_t defaultDescriptorBudget();
-
-// Descriptors a walk may keep open at once, shared by its listings and the
-// threads reading ahead. Once the process has run out of descriptors, no
-// more are kept: folders are then reached by their paths.
-class DescriptorBudget {
-public:
-    explicit DescriptorBudget(std::size_t limit);
-    DescriptorBudget(DescriptorBudget const&) = delete;
-    DescriptorBudget& operator=(DescriptorBudget const&) = delete;
-
-    bool take(); // whether one more descriptor may be kept open
-    void give(); // one kept open has been closed
-    void shed(); // keep no more from now on
-    std::size_t limit() const { return limit_; }
-
-private:
-    std::size_t const limit_;
-    std::atomic<std::ptrdiff_t> left_;
-    std::atomic<bool> shed_{false};
-};
 
 // One entry of a directory read: its name in the read's names, what it is,
 // and for a directory whether it may be listed and entered (-1: not asked).

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+
+// The walk's tunables (LocalFileInfo, the listing and its sort, the reading
+// ahead), each with its reason and the figure that chose it where one was
+// measured. The defaults a caller may change per walk, through WalkOptions
+// (host/WalkLimits.h), are set there: the ways into a folder, the reader
+// threads, the open descriptors and the bytes read ahead.
+namespace localfile::config {
+
+// --- Listing one directory (DirectoryListing.cpp) ---
+
+// Bytes asked of each getdents64 call: about 600 entries of 30-byte names.
+// Not measured.
+constexpr std::size_t listingBufferBytes = 32768;
+// The listing reserves room for its names from the directory's st_size
+// (ext4 gives the listing's size there), up to this much, and for one entry
+// per `bytesPerEntryGuess` bytes of it, up to `reservedEntriesMost`: a guess
+// that is too large costs only address space. Not measured.
+constexpr std::size_t reservedNameBytesMost = std::size_t(64) << 20;
+constexpr std::size_t bytesPerEntryGuess = 32;
+constexpr std::size_t reservedEntriesMost = std::size_t(1) << 21;
+// Listings this long have their halves sorted on two threads, then merged:
+// a flat study's folder of a million names took a fifth of a second to sort
+// on one thread, while the walk waited for it (commit e7a0d78). The
+// threshold itself was not measured.
+constexpr std::size_t sortOnTwoThreadsFrom = std::size_t(1) << 16;
+
+// --- Descriptors (DirectoryListing.cpp, LocalFileInfo.cpp) ---
+
+// A walk keeps at most this share of the process's descriptors open
+// (RLIMIT_NOFILE / descriptorShareDivisor), and never more than
+// `descriptorsMost`, also when the limit is infinite: the host keeps the
+// rest. Not measured.
+constexpr std::size_t descriptorShareDivisor = 4;
+constexpr std::size_t descriptorsMost = 160;
+// Out of descriptors, opening a folder is tried again this many times, this
+// long apart (about a second in all), after the walk has given up all it
+// keeps: time for the host to close some of its own.
+constexpr int reopenAttempts = 50;
+constexpr std::chrono::milliseconds reopenPause{20};
+
+// --- Reading ahead (DirectoryReader.cpp) ---
+
+// The part the walk is in runs so many reads ahead of it at most. Reading
+// ahead as a whole took a million files from 1.6 to 1.3 s on two cores
+// (commit ceda65a); 32 itself was not measured.
+constexpr std::size_t readsAhead = 32;
+// Either side wakes the other only once this many reads can be taken or
+// made: a wake-up per directory costs as much as reading it (commit
+// ceda65a). Not measured further.
+constexpr std::size_t wakeBatch = 8;
+// A reader keeps each level's directory open, so it goes so deep at most;
+// the walk reads deeper folders itself. Not measured.
+constexpr std::size_t readDepthMost = 32;
+// Readers started when WalkOptions::readerThreads is 0: one per core, this
+// many at most. Up to three readers took 336,000 folders from 6.2 to 5.0 s
+// and 73,000 from 1.8 to 1.7 s against one (commit 010d7a6).
+constexpr unsigned startingReadersMost = 3;
+// While the reads mostly wait for the file system, the readers double up to
+// this many (WalkOptions::maxReaderThreads lowers it): with 0.1 to a few ms
+// a request, a cluster file system serves a few dozen at once about as fast
+// as one (fdfind gets its best there from 32 threads). On 100,000 files
+// behind 1 ms a request: 31.2 s with three readers, 7.45 s growing (README,
+// the latency axis).
+constexpr std::size_t waitingReadersMost = 32;
+// A reader keeps about so many folders open (one per level of a study a few
+// levels deep): the readers added leave that much room each in the
+// descriptor budget. Not measured.
+constexpr std::size_t descriptorsPerReader = 5;
+// Every `paceSampleEvery`th read of a reader is timed; after `paceWindow` of
+// them, a reader asleep in its system calls for most of that time asks for
+// more readers. Warm local disks never ask (0.80 s before, 0.74 s after on
+// 100,000 files; README). Not measured further.
+constexpr std::size_t paceSampleEvery = 4;
+constexpr std::size_t paceWindow = 8;
+
+} // namespace localfile::config
