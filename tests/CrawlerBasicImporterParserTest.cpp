@@ -73,43 +73,6 @@ std::vector<std::string> records(std::vector<MetadataInfo> const& infos)
     return out;
 }
 
-TEST(CrawlerFilePath, RecordsWhereEachValueWasFound)
-{
-    struct Row {
-        char const* path;
-        std::vector<MetadataPattern> patterns;
-        std::vector<std::string> records;
-    };
-    Row const cases[] = {
-        {"runs/Re=100/Mach=0.5/out.dat", {numeric("Re="), text("Mach=")}, {"5,8,3,100", "12,17,3,0.5"}},
-        {"runs/x=/y", {text("x=")}, {"5,7,0,"}},
-        {"a=12b=xy/c", {numeric("a="), text("b=")}, {"0,2,2,12", "4,6,2,xy"}}, // up to the next text
-    };
-    for (auto const& c : cases) {
-        CrawlerFilePath entry(c.path);
-        EXPECT_TRUE(entry.matchMetadataPatterns(c.patterns)) << c.path;
-        EXPECT_TRUE(entry.isIdentified());
-        EXPECT_THAT(records(entry.metadataInfoList()), ElementsAreArray(c.records)) << c.path;
-        EXPECT_EQ(entry.metadataSValueList().size(), c.records.size());
-    }
-    // A failure keeps the records read before it, and no values; a text
-    // missing, or found inside the one before (no room for its value), gives none.
-    Row const errors[] = {
-        {"Re=1/Mach=x/out", {numeric("Re="), numeric("Mach=")}, {"0,3,1,1"}},
-        {"Re=1/out", {numeric("Re="), numeric("Mach=")}, {}},
-        {"Re=1/e=2", {numeric("Re="), numeric("e=")}, {}},
-        {"Re=ab/e=2", {text("Re="), numeric("e=")}, {}},
-    };
-    for (auto const& c : errors) {
-        CrawlerFilePath entry(c.path);
-        EXPECT_FALSE(entry.matchMetadataPatterns(c.patterns)) << c.path;
-        EXPECT_FALSE(entry.isIdentified());
-        EXPECT_THAT(records(entry.metadataInfoList()), ElementsAreArray(c.records)) << c.path;
-        EXPECT_THAT(entry.metadataSValueList(), IsEmpty());
-    }
-    EXPECT_EQ(CrawlerFilePath("Re=1/mesh.msh").type(), AuxFileInfoInterface::Mesh);
-}
-
 TEST(CrawlerFilePath, AFailedMatchingKeepsTheLastGoodValuesAndTheCaseIndex)
 {
     CrawlerFilePath good("Re=1/Mach=2/out");

@@ -130,36 +130,4 @@ TEST(ValueWarnings, NameThePatternTheCountAnExampleAndTheFix)
     }
 }
 
-// The survey skips the importer's search for most paths; what it hands on
-// must be what the importer answers.
-TEST(PathRecords, AreTheImportersRecordsForEveryPath)
-{
-    std::list<std::string> paths;
-    for (QString const& path :
-         QString(
-             "Re=1/Mach=2/a Re=1/Mach=2/b/Re=5 Re=1/Mach=2/.hidden Re=1/Mach=2/c.d/e Re=1/Mach=2x/d "
-             "Re=1/Mach=2e/f Re=1/Mach=2e5/f Re=1/Mach=2\\g Re=1/Mach=2\\h/i Re=1/Mach=x/f Re=1/Mach=2 "
-             "Re=1/Mach=2.dat Re=1/model=a/b Re=1/model=a/b.c Re=1/model=a.b/c Re=1/model=a Re=1/model=ab "
-             "Re=1/model=ab.x Re=1/model=/x x/Re=1/Mach=2/model=k/y x/Re=1/Mach=2/model=k/z.vtu "
-             "Mach=1/Re=2/model=q")
-             .split(' '))
-        paths.push_back(path.toStdString());
-    for (std::string const patternValues :
-         {"Re= Mach=", "Re= model=:string", "Re= Mach= model=:string", "Mach=:string", "model=:string Re="}) {
-        SCOPED_TRACE(patternValues);
-        std::vector<MetadataPattern> const list = patterns(patternValues);
-        std::unique_ptr<MetadataFileCrawler> const importer = importerOf(paths, list);
-        cli::PathRecords records(*importer, list);
-        for (std::string const& path : importer->files()) {
-            std::vector<MetadataInfo> const expected = importer->metadataInfoList(path);
-            std::vector<MetadataInfo> const& got = records.of(path);
-            ASSERT_EQ(got.size(), expected.size()) << path;
-            for (std::size_t i = 0; i < got.size(); ++i) {
-                EXPECT_EQ(got[i].patternPosition, expected[i].patternPosition) << path;
-                EXPECT_EQ(got[i].value, expected[i].value) << path;
-            }
-        }
-    }
-}
-
 } // namespace
