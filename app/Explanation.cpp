@@ -2,6 +2,8 @@
 
 #include "TextUtil.h"
 
+#include "filecrawler/MetadataPatternSearch.h"
+
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -57,15 +59,8 @@ UnmatchedReason unmatchedReason(std::string const& path, std::vector<MetadataPat
     // Where each pattern text begins; a missing one ends the search, and the
     // library then reads no value at all.
     std::vector<std::size_t> positions;
-    std::size_t searchStart = 0;
-    for (std::size_t i = 0; i < patterns.size(); ++i) {
-        std::size_t const position = path.find(patterns[i].pattern, searchStart);
-        if (position == std::string::npos)
-            return UnmatchedReason{i, UnmatchedReason::MissingText};
-        positions.push_back(position);
-        searchStart = position + 1;
-    }
-    positions.push_back(path.size());
+    if (!findMetadataPatternPositions(path, patterns, positions))
+        return UnmatchedReason{positions.size() - 1, UnmatchedReason::MissingText};
 
     // Every text was found, so the value of the first pattern without a
     // record could not be read.

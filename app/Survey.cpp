@@ -3,6 +3,8 @@
 #include "Explanation.h"
 #include "ValueWarnings.h"
 
+#include "filecrawler/MetadataPatternSearch.h"
+
 #include <string>
 
 namespace cli {
@@ -31,16 +33,9 @@ std::vector<MetadataInfo> const& PathRecords::of(std::string const& path)
     return records_;
 }
 
-bool PathRecords::holdsEveryText(std::string const& path) const
+bool PathRecords::holdsEveryText(std::string const& path)
 {
-    std::size_t from = 0;
-    for (MetadataPattern const& pattern : patterns_) {
-        std::size_t const at = path.find(pattern.pattern, from);
-        if (at == std::string::npos)
-            return false;
-        from = at + 1;
-    }
-    return true;
+    return findMetadataPatternPositions(path, patterns_, positions_);
 }
 
 void survey(MetadataFileCrawler const& importer, std::vector<MetadataPattern> const& patterns,

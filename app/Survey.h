@@ -3,6 +3,7 @@
 #include "filecrawler/MetadataFileCrawler.h"
 #include "filecrawler/MetadataPattern.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,12 +29,13 @@ public:
     std::vector<MetadataInfo> const& of(std::string const& path);
 
 private:
-    bool holdsEveryText(std::string const& path) const;
+    bool holdsEveryText(std::string const& path);
 
     MetadataFileCrawler const& importer_;
     std::vector<MetadataPattern> const& patterns_;
     std::vector<MetadataInfo> records_;
-    std::string prefix_; // paths that begin with it have records_
+    std::string prefix_;                 // paths that begin with it have records_
+    std::vector<std::size_t> positions_; // reused by holdsEveryText
 };
 
 // One pass over the importer's paths in their order: each path with the
