@@ -217,8 +217,15 @@ def write_results(out, header, results):
 args_first = 3
 
 
+def stop(signum, frame):
+    # Ends the run through the restoring `finally` blocks.
+    raise KeyboardInterrupt("signal %d" % signum)
+
+
 def main():
     global args_first
+    for signum in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(signum, stop)
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0],
                                      formatter_class=argparse.RawDescriptionHelpFormatter, epilog=__doc__)
     where = parser.add_mutually_exclusive_group(required=True)
@@ -235,6 +242,8 @@ def main():
                         help="stop each ctest run at its first failing test (faster; fewer names)")
     parser.add_argument("--first", type=int, default=3, help="failing tests named per fault in OUT.md")
     parser.add_argument("--check", action="store_true", help="only tell whether each fault can be planted")
+    parser.add_argument("--resume", action="store_true",
+                        help="keep the faults OUT.json already records (of the same tree) and run the rest")
     args = parser.parse_args()
     args_first = args.first
 
@@ -272,7 +281,14 @@ def main():
               "baseline": {"passed": passed, "failing": sorted(baseline_failing), "seconds": round(seconds)}}
 
     results = []
+    if args.resume and Path(str(args.out) + ".json").exists():
+        recorded = json.loads(Path(str(args.out) + ".json").read_text())
+        if recorded.get("tree") == described:
+            results = [r for r in recorded["faults"] if r["id"] in {f["id"] for f in faults}]
+    done = {r["id"] for r in results}
     for fault in faults:
+        if fault["id"] in done:
+            continue
         result = {"id": fault["id"], "area": fault["area"], "file": fault["file"],
                   "description": fault["description"], "where": fault["file"], "failing": [], "note": ""}
         path, match = locate(tree, fault)
