@@ -51,8 +51,9 @@ TEST(OutputWriters, OddValuesSurviveEveryFormat)
             .object()["cases"]
             .toArray();
     ASSERT_EQ(cases.size(), 4);
-    auto const value = [&](int c, QString const& name, char const* kind = "values") {
-        return cases[c].toObject()[kind].toObject()[name];
+    // value() copies; operator[] on the temporaries would hand out a dangling reference.
+    auto const value = [&](int c, QString const& name, char const* kind = "values") -> QJsonValue {
+        return cases[c].toObject().value(kind).toObject().value(name);
     };
     EXPECT_EQ(value(0, "v=").toString(), "a,b\"c");
     EXPECT_EQ(value(1, "x=").toDouble(), 3.0);
