@@ -9,9 +9,9 @@
 // 400 characters, so that syntax names of hundreds of positions (300 '?' is
 // "?\x02\xff?\x02\x2b") and names long enough for them fit in a short input.
 //
-// Checked for every input: the fast selection (select, selectsAny) and the
-// filter built on it agree with the plain QRegExp procedure, entry for entry
-// and in order.
+// Checked for every input: the fast selection (select, selectsAny), over the
+// names as QStrings and as bytes in a name store, and the filter built on it
+// agree with the plain QRegExp procedure, entry for entry and in order.
 #include "FuzzInput.h"
 
 #include "filecrawler/SyntaxNameFilter.h"
@@ -29,7 +29,7 @@
 
 namespace {
 
-// The selection procedure in its plain form (tests/LiteralSelection.h has the
+// The selection procedure in its plain form (bench/LiteralSelection.h has the
 // same), kept here so that the harness stands on its own: a wildcard QRegExp searched
 // backwards from the last character of each name; a name is selected when it
 // ends with the text matched. A syntax name of nothing but '*' selects nothing.
@@ -79,9 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     std::string syntaxName = expand(parts.front());
     std::replace(syntaxName.begin(), syntaxName.end(), '\x01', '\0');
     QStringList names;
+    syntaxname::NameStore store;
     for (std::size_t i = 1; i < parts.size() && names.size() < 32; ++i) {
         std::string const name = expand(parts[i]);
         names.append(QString::fromLatin1(name.data(), static_cast<int>(name.size())));
+        store.append(name);
     }
 
     // QRegExp backtracks through the ways of sharing a name among the stars:
@@ -101,6 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     require(syntaxname::select(names, syntaxName) == literal, "select agrees with the QRegExp procedure");
     require(syntaxname::selectsAny(names, syntaxName) == !literal.isEmpty(),
             "selectsAny agrees with the QRegExp procedure");
+    require(syntaxname::select(store, syntaxName) == literal,
+            "select over bytes agrees with the QRegExp procedure");
+    require(syntaxname::selectsAny(store, syntaxName) == !literal.isEmpty(),
+            "selectsAny over bytes agrees with the QRegExp procedure");
 
     SyntaxNameFilter const filter(names);
     require(filter.filter(syntaxName) == literal, "filter agrees with the QRegExp procedure");

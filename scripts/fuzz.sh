@@ -22,7 +22,7 @@ cmake --build "$build_dir" --parallel "$(nproc)"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
 status=0
-for harness in path_matching syntax_name_selection; do
+for harness in path_matching syntax_name_selection case_forming; do
   corpus="$build_dir/corpus/$harness"
   artifacts="$build_dir/artifacts/$harness/"
   mkdir -p "$corpus" "$artifacts"

@@ -112,8 +112,8 @@ Atom setAtom(std::string_view members, bool negated)
 }
 
 // Reads a syntax name the way QRegExp's Wildcard mode translates it (as Qt
-// 5.15 does; the comparison with the literal procedure in the tests
-// (tests/LiteralSelection.h) and the fuzzer bears it out):
+// 5.15 does; the fuzzer's comparison with the literal procedure bears it
+// out):
 // - '*' any run of characters, '?' any one character;
 // - '[' a set: an optional '^', then an optional ']' that belongs to the
 //   set, up to the next ']'; without that ']' the pattern never compiles;

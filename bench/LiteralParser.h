@@ -3,8 +3,8 @@
 // The parser and its file entries exactly as first written down: each entry
 // keeps its records and values in vectors, the parser keeps a map from path
 // to entry made with make_shared, and a map from value tuple to entries. The
-// library's faster versions are compared with these on generated inputs, and
-// the benchmarks time them side by side.
+// case-forming fuzzer compares the library's parser with this one on
+// generated call sequences, and the benchmarks time them side by side.
 
 #include "filecrawler/MetadataInfo.h"
 #include "filecrawler/MetadataPattern.h"

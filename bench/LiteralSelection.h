@@ -5,7 +5,7 @@
 // every name; a name is selected when it ends with the text matched there. A
 // syntax name of nothing but '*' (or nothing) selects nothing. The library's
 // state machine (filecrawler/private/SyntaxNameSelection.h) is compared with
-// this on generated names, and the benchmarks time the two side by side.
+// the same procedure by its fuzzer, and the benchmarks time the two side by side.
 
 #include <QRegExp>
 #include <QString>
