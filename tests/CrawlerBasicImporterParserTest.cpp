@@ -1,10 +1,9 @@
-// The parser and its file entries: the rules spelled out, and the path order
-// compared with std::stable_sort on generated inputs. The fuzzers compare
-// every answer with the parser as first written down (bench/LiteralParser.h).
+// The parser and its file entries: the rules spelled out. The fuzzers
+// compare every answer with the parser as first written down
+// (bench/LiteralParser.h).
 
 #include "filecrawler/CrawlerBasicImporterParser.h"
 #include "filecrawler/private/CrawlerFilePath.h"
-#include "support/PathOrder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,7 +12,6 @@
 
 #include <algorithm>
 #include <map>
-#include <random>
 #include <stdexcept>
 
 namespace {
@@ -152,45 +150,6 @@ TEST(ParserPaths, APathAppendedAgainGetsANewEntryAndClearingKeepsTheCases)
     EXPECT_EQ(parser.numDefinedCases(), 0u);
 }
 
-class Generator {
-public:
-    explicit Generator(unsigned seed) : random_(seed) {}
-
-    std::size_t below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random_); }
-
-    std::string path()
-    {
-        static char const* const pieces[] = {
-            "Re=",  "x=", "Mach=", "=", "100", "-2", "+.5", "3.",       "1e5", "2E", "0.25", "a",    "b.c",
-            ".dat", ".",  "..",    "/", "/",   "/",  "\\",  "model=kE", "x=y", "_",  "-",    "Re=1", "\xff"};
-        std::string text;
-        for (std::size_t count = 1 + below(9); count > 0; --count)
-            text += pieces[below(std::size(pieces))];
-        return text;
-    }
-
-    // `count` paths, some repeated, in an order like a crawl's: mostly
-    // ascending with runs out of place, unless `shuffled`.
-    std::vector<std::string> paths(std::size_t count, bool shuffled)
-    {
-        std::vector<std::string> list;
-        for (std::size_t i = 0; i < count; ++i)
-            list.push_back(below(8) == 0 && !list.empty() ? list[below(list.size())] : path());
-        if (shuffled)
-            return list;
-        std::sort(list.begin(), list.end());
-        for (std::size_t moves = below(4); moves > 0 && list.size() > 2; --moves) {
-            std::size_t const from = below(list.size() - 1);
-            std::size_t const length = 1 + below(list.size() - from - 1);
-            std::rotate(list.begin() + from, list.begin() + from + length / 2, list.begin() + from + length);
-        }
-        return list;
-    }
-
-private:
-    std::mt19937 random_;
-};
-
 // Each appended path is classified once, when it is appended; a path the
 // classifier refuses leaves the parser as it was, and usable.
 TEST(ParserPaths, AppendingClassifiesOnceAndARefusalChangesNothing)
@@ -218,34 +177,6 @@ TEST(ParserPaths, AppendingClassifiesOnceAndARefusalChangesNothing)
     // Asking and applying never classifies again.
     EXPECT_THAT(classifier.calls, ElementsAre(Pair("x=1/a.dat", 2), Pair("x=2/b", 2), Pair("x=3/c", 2)));
     classifier = Classifier();
-}
-
-TEST(PathOrder, SortsLikeStableSortWhateverTheOrder)
-{
-    Generator generate(3);
-    // Keys with their position, compared by key only, so that the order of
-    // ties shows.
-    using Item = std::pair<std::string, std::size_t>;
-    auto const byKey = [](Item const& a, Item const& b) { return a.first < b.first; };
-    for (int round = 0; round < 2000; ++round) {
-        std::size_t const count = generate.below(200);
-        std::vector<std::string> keys;
-        if (round % 4 == 3) { // few distinct keys
-            for (std::size_t i = 0; i < count; ++i)
-                keys.push_back(std::string(1, static_cast<char>('a' + generate.below(3))));
-        } else { // a crawl's order, any order (more runs than are kept apart), descending
-            keys = generate.paths(count, round % 4 == 1);
-            if (round % 4 == 2)
-                std::reverse(keys.begin(), keys.end());
-        }
-        std::vector<Item> items;
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            items.emplace_back(keys[i], i);
-        std::vector<Item> expected = items;
-        std::stable_sort(expected.begin(), expected.end(), byKey);
-        support::stableSortAlmostSorted(items, byKey);
-        ASSERT_EQ(items, expected) << "round " << round;
-    }
 }
 
 } // namespace
