@@ -186,7 +186,8 @@ template <typename Prepare> CrawlOutcome crawlInChild(std::string const& root, P
 
 // Crawls in a process that may open 20 descriptors (three of them taken by
 // the standard streams): the walk keeps fewer open and, when it still runs
-// out, gives up those it keeps and goes on by path. The deep tree is 2,000
+// out, gives up those it keeps, goes on by path and waits a moment for the
+// host to free some. The deep tree is 2,000
 // levels deep, its deepest paths twice as long as one system call may name.
 TEST(FolderCrawlerOnDisk, DeepAndWideTreesWithFewDescriptorsLeft)
 {
@@ -222,6 +223,22 @@ TEST(FolderCrawlerOnDisk, DeepAndWideTreesWithFewDescriptorsLeft)
         EXPECT_NO_CRAWL_ERROR(crawl) << root;
         EXPECT_TRUE(crawl.files == (root == "deep" ? deep : wide)) << root << ": " << crawl.files.size();
     }
+    // A host that holds every descriptor left and frees them a moment later:
+    // the walk waits for them rather than failing.
+    CrawlOutcome const busy = crawlInChild(tree.path("wide"), [] {
+        rlimit const low{20, 20};
+        std::vector<int> held;
+        for (int fd; setrlimit(RLIMIT_NOFILE, &low) == 0 && (fd = open("/", O_RDONLY | O_CLOEXEC)) >= 0;)
+            held.push_back(fd);
+        std::thread([held] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            for (int fd : held)
+                close(fd);
+        }).detach();
+        return !held.empty();
+    });
+    EXPECT_NO_CRAWL_ERROR(busy);
+    EXPECT_TRUE(busy.files == wide) << busy.files.size();
 }
 
 // LocalFileInfo sorts by numbers made of 8 bytes after the prefix all names
