@@ -374,7 +374,7 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
                });
     };
     struct stat self {};
-    if (fstat(fd.get(), &self) != 0 || onPath(self.st_dev, self.st_ino)) {
+    if (statOpened(fd.get(), &self) != 0 || onPath(self.st_dev, self.st_ino)) {
         fd.reset();
         read.onPath = true;
         return finish();
