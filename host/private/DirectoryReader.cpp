@@ -299,7 +299,7 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
     }
 }
 
-// Times a sample of the reads; once the samples of a window were mostly
+// Times a sample of the reads; once every sample of a window was mostly
 // asleep in system calls, more threads would overlap them.
 void DirectoryReader::Pace::begin()
 {
@@ -307,9 +307,9 @@ void DirectoryReader::Pace::begin()
         return;
     if (std::optional<Clock> const clock = now()) {
         started = true;
-        wallNs -= clock->wallNs;
-        cpuNs -= clock->cpuNs;
-        waits -= clock->waits;
+        wallNs = clock->wallNs;
+        cpuNs = clock->cpuNs;
+        waits = clock->waits;
     }
 }
 
@@ -319,19 +319,19 @@ bool DirectoryReader::Pace::end()
         return false;
     started = false;
     std::optional<Clock> const clock = now();
-    if (!clock) {
-        *this = Pace{grows, reads};
+    // Asleep in the read, and for most of its time. One sample that was not
+    // starts the window again: a disk that stalls now and then but mostly
+    // answers at once gets no more readers.
+    std::int64_t const wall = clock ? clock->wallNs - wallNs : 0;
+    bool const asleep = clock && clock->waits > waits && wall - (clock->cpuNs - cpuNs) > wall / 2;
+    if (!asleep) {
+        samples = 0;
         return false;
     }
-    wallNs += clock->wallNs;
-    cpuNs += clock->cpuNs;
-    waits += clock->waits;
     if (++samples < config::paceWindow)
         return false;
-    // Asleep in every read, and for most of its time.
-    bool const waiting = waits >= long(config::paceWindow) && wallNs - cpuNs > wallNs / 2;
-    *this = Pace{grows, reads};
-    return waiting;
+    samples = 0;
+    return true;
 }
 
 void DirectoryReader::addReaders()

@@ -73,10 +73,12 @@ constexpr std::size_t waitingReadersMost = 64;
 // folders by their paths, a round trip per folder of the path.
 constexpr std::size_t descriptorsPerReader = 3;
 // Every `paceSampleEvery`th read of a reader is timed; after `paceWindow` of
-// them, a reader asleep in its system calls for most of that time asks for
-// more readers. Warm local disks never ask (0.80 s before, 0.74 s after on
-// 100,000 files; README). Every 4th of 8 reads took 0.65 s to reach 32
-// readers behind 1 ms a request, every 2nd of 4 0.2 s.
+// them in a row each asleep in its system calls for most of its time, a
+// reader asks for more readers. Warm local disks never ask (0.80 s before,
+// 0.74 s after on 100,000 files; README), and a few stalls of theirs (on a
+// loaded machine) start the count again. Timing every 4th read and judging
+// 8 at once took 0.65 s to reach 32 readers behind 1 ms a request, every
+// 2nd and 4 in a row 0.2 s.
 constexpr std::size_t paceSampleEvery = 2;
 constexpr std::size_t paceWindow = 4;
 
