@@ -59,6 +59,7 @@ using localfile::outOfDescriptors;
 using localfile::readEntries;
 using localfile::ReadEntry;
 using localfile::statAt;
+using localfile::statOpened;
 using localfile::throwIfOutOfMemory;
 using localfile::Walk;
 
@@ -304,7 +305,7 @@ LocalFileInfo::children(std::string const& filter) const
         listing->descriptor = support::KeptDescriptor(std::move(opened), walk.descriptors());
 
     struct stat self {};
-    if (fstat(fd, &self) != 0 || isOnPath(ancestors().get(), self.st_dev, self.st_ino)) {
+    if (statOpened(fd, &self) != 0 || isOnPath(ancestors().get(), self.st_dev, self.st_ino)) {
         read.onPath = true;
     } else {
         read.device = self.st_dev;

@@ -28,8 +28,8 @@ struct WalkOptions {
     // file system (as on NFS or Lustre), up to maxReaderThreads.
     std::size_t readerThreads = 0;
     // With readerThreads 0, the most reader threads the reading grows to
-    // (beyond those it starts with, also one per five openDescriptors at
-    // most); 0: 32.
+    // (beyond those it starts with, also one per three openDescriptors at
+    // most); 0: 64.
     std::size_t maxReaderThreads = 0;
     // Descriptors the walk keeps open at once (listings and reading ahead);
     // 0: a quarter of the process's limit (RLIMIT_NOFILE), 160 at most.

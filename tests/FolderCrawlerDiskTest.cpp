@@ -364,6 +364,42 @@ TEST(FolderCrawlerOnDisk, FoldersTheWalkSkipsAreNotReadAhead)
     EXPECT_THAT(asked, ElementsAre("a", "skip", "z", "z/skip", "z/y"));
 }
 
+// With room for them all, every folder is read ahead and taken in the walk's
+// order, however the parts were handed over between the readers (to many at
+// once when many wait) and whenever each let go of its descriptors.
+TEST(FolderCrawlerOnDisk, EveryFolderIsReadAheadInTheWalksOrder)
+{
+    DiskTree tree;
+    std::vector<std::string> top;
+    std::vector<std::string> walk; // every folder below the root, depth-first in name order
+    for (int a = 10; a < 22; ++a) {
+        std::string const first = "a" + std::to_string(a);
+        top.push_back(first);
+        walk.push_back(first);
+        for (int b = 0; b < a % 5 + 1; ++b) {
+            std::string const second = first + "/b" + std::to_string(b);
+            walk.push_back(second);
+            for (int c = 0; c < 3; ++c) {
+                walk.push_back(second + "/c" + std::to_string(c));
+                tree.file(walk.back() + "/f");
+            }
+        }
+    }
+    for (std::size_t const threads : {1, 4, 24}) {
+        for (int round = 0; round < 5; ++round) {
+            support::DescriptorBudget descriptors(256);
+            auto const reader = localfile::DirectoryReader::start(tree.root(), top, descriptors, threads,
+                                                                  std::size_t(1) << 24);
+            ASSERT_TRUE(reader);
+            for (std::string const& folder : walk) {
+                std::optional<localfile::DirectoryRead> const read = reader->take(tree.path(folder));
+                ASSERT_TRUE(read) << folder << ", " << threads << " readers, round " << round;
+                EXPECT_EQ(read->error, 0) << folder;
+            }
+        }
+    }
+}
+
 // Runs `work` on a thread of its own and waits for it; a hang ends the test
 // program with the test failed instead of blocking the suite.
 template <typename Work> void finishWithin(int seconds, char const* what, Work work)

@@ -15,6 +15,7 @@
 #include <new>
 #include <sys/resource.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utility>
 
@@ -115,6 +116,23 @@ int statAt(std::string const& path, struct stat* st, int flags)
 {
     return atPath(path,
                   [st, flags](int folder, char const* rest) { return fstatat(folder, rest, st, flags); });
+}
+
+int statOpened(int fd, struct stat* st)
+{
+    // The attributes the kernel holds since the folder was opened are enough:
+    // its device, inode number and type never change, and its size is only a
+    // hint. A file system that asks its server for fresh ones on every stat
+    // (as NFS or FUSE with no attribute cache do) is spared a round trip.
+    struct statx x {};
+    if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO | STATX_SIZE, &x) != 0)
+        return errno == ENOSYS ? fstat(fd, st) : -1;
+    *st = {};
+    st->st_dev = makedev(x.stx_dev_major, x.stx_dev_minor);
+    st->st_ino = x.stx_ino;
+    st->st_mode = x.stx_mode;
+    st->st_size = static_cast<off_t>(x.stx_size);
+    return 0;
 }
 
 int accessAt(std::string const& path, int mode)

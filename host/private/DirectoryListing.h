@@ -26,6 +26,10 @@ std::string childPath(std::string const& parent, std::string_view name);
 int openDirectory(std::string const& path);
 int statAt(std::string const& path, struct stat* st, int flags);
 int accessAt(std::string const& path, int mode);
+// The device, inode number, type and size of the folder open at `fd` (the
+// rest of `st` zero), as the kernel last knew them: no round trip to a
+// server that answered when it was opened. -1 with errno set on failure.
+int statOpened(int fd, struct stat* st);
 
 // Whether `mode` access to `name` in the directory `fd` is granted; an entry
 // removed since it was listed is not an unreadable one, and neither is one

@@ -243,8 +243,9 @@ bool DirectoryReader::walkPart(Parts::iterator part)
 }
 
 // Hands the folders not yet entered at the topmost level that has any over
-// to an idle reader, as a part that follows `part`: this reader would have
-// entered them after everything else it has left.
+// to the idle readers, as parts that follow `part` in order (one folder or
+// more each, as many parts as readers wait): this reader would have entered
+// them after everything else it has left.
 void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
 {
     support::MutexLock const lock(mutex_);
@@ -257,39 +258,48 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
         std::size_t const depth = part->depth + i;
         if (depth + 1 >= config::readDepthMost)
             return;
-        // Without a descriptor, the part reaches its folders by their paths.
-        support::KeptDescriptor fd;
-        if (level.fd.valid() && descriptors_.take()) {
-            support::UniqueFd copy(fcntl(level.fd.get(), F_DUPFD_CLOEXEC, 0));
-            if (copy.valid())
-                fd = support::KeptDescriptor(std::move(copy), descriptors_);
-            else
-                descriptors_.give();
-        }
         std::vector<Origin> above = part->above;
         for (std::size_t j = 0; j < i; ++j)
             above.push_back(Origin{levels[j].device, levels[j].inode});
-        auto const first = level.directories.begin() + static_cast<std::ptrdiff_t>(level.next);
-        std::vector<std::string> rest(std::make_move_iterator(first),
-                                      std::make_move_iterator(level.directories.end()));
-        level.directories.erase(first, level.directories.end());
-        parts_.insert(std::next(part), Part{std::move(fd),
-                                            level.path,
-                                            level.device,
-                                            level.inode,
-                                            std::move(above),
-                                            std::move(rest),
-                                            depth,
-                                            {},
-                                            false,
-                                            false});
+        std::size_t const left = level.directories.size() - level.next;
+        std::size_t const count = std::clamp<std::size_t>(readersIdle_, 1, left);
+        auto at = std::next(part);
+        for (std::size_t k = 0; k < count; ++k) {
+            // Without a descriptor, the part reaches its folders by their paths.
+            support::KeptDescriptor fd;
+            if (level.fd.valid() && descriptors_.take()) {
+                support::UniqueFd copy(fcntl(level.fd.get(), F_DUPFD_CLOEXEC, 0));
+                if (copy.valid())
+                    fd = support::KeptDescriptor(std::move(copy), descriptors_);
+                else
+                    descriptors_.give();
+            }
+            auto const first = level.directories.begin() + static_cast<std::ptrdiff_t>(level.next);
+            auto const last = first + static_cast<std::ptrdiff_t>(left * (k + 1) / count - left * k / count);
+            std::vector<std::string> slice(std::make_move_iterator(first), std::make_move_iterator(last));
+            level.next += slice.size();
+            parts_.insert(at, Part{std::move(fd),
+                                   level.path,
+                                   level.device,
+                                   level.inode,
+                                   above,
+                                   std::move(slice),
+                                   depth,
+                                   {},
+                                   false,
+                                   false});
+        }
+        level.directories.resize(level.next - left);
+        level.next = level.directories.size();
+        if (level.fd.valid())
+            level.fd.reset(); // nothing more to open in it
         partWanted_.store(false, std::memory_order_relaxed);
         idle_.notify_all();
         return;
     }
 }
 
-// Times a sample of the reads; once the samples of a window were mostly
+// Times a sample of the reads; once every sample of a window was mostly
 // asleep in system calls, more threads would overlap them.
 void DirectoryReader::Pace::begin()
 {
@@ -297,9 +307,9 @@ void DirectoryReader::Pace::begin()
         return;
     if (std::optional<Clock> const clock = now()) {
         started = true;
-        wallNs -= clock->wallNs;
-        cpuNs -= clock->cpuNs;
-        waits -= clock->waits;
+        wallNs = clock->wallNs;
+        cpuNs = clock->cpuNs;
+        waits = clock->waits;
     }
 }
 
@@ -309,19 +319,19 @@ bool DirectoryReader::Pace::end()
         return false;
     started = false;
     std::optional<Clock> const clock = now();
-    if (!clock) {
-        *this = Pace{grows, reads};
+    // Asleep in the read, and for most of its time. One sample that was not
+    // starts the window again: a disk that stalls now and then but mostly
+    // answers at once gets no more readers.
+    std::int64_t const wall = clock ? clock->wallNs - wallNs : 0;
+    bool const asleep = clock && clock->waits > waits && wall - (clock->cpuNs - cpuNs) > wall / 2;
+    if (!asleep) {
+        samples = 0;
         return false;
     }
-    wallNs += clock->wallNs;
-    cpuNs += clock->cpuNs;
-    waits += clock->waits;
     if (++samples < config::paceWindow)
         return false;
-    // Asleep in every read, and for most of its time.
-    bool const waiting = waits >= long(config::paceWindow) && wallNs - cpuNs > wallNs / 2;
-    *this = Pace{grows, reads};
-    return waiting;
+    samples = 0;
+    return true;
 }
 
 void DirectoryReader::addReaders()
@@ -356,6 +366,8 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
     };
     support::UniqueFd fd(parent >= 0 ? openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY)
                                      : openDirectory(read.path));
+    if (parent >= 0 && levels.back().next == levels.back().directories.size())
+        levels.back().fd.reset(); // its last folder is open: room for another reader's
     if (!fd.valid()) {
         if (outOfDescriptors(errno) || errno == ENOMEM) {
             pace.end();
@@ -374,7 +386,7 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
                });
     };
     struct stat self {};
-    if (fstat(fd.get(), &self) != 0 || onPath(self.st_dev, self.st_ino)) {
+    if (statOpened(fd.get(), &self) != 0 || onPath(self.st_dev, self.st_ino)) {
         fd.reset();
         read.onPath = true;
         return finish();
@@ -386,17 +398,20 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
     };
     readEntries(fd.get(), std::string(), isAncestor, true, self, read);
 
-    // Without a descriptor to keep, the folders below are reached by their
-    // paths: on a slow file system more round trips, but still read ahead.
+    std::vector<std::string> directories;
+    if (part->depth + levels.size() + 1 < config::readDepthMost)
+        for (ReadEntry const& entry : read.entries)
+            if (entry.kind == Kind::Directory && entry.readable == 1)
+                directories.emplace_back(read.names, entry.offset, entry.length);
+    // Kept only while there are folders to open in it. Without a descriptor
+    // to keep, the folders below are reached by their paths: on a slow file
+    // system more round trips, but still read ahead.
     support::KeptDescriptor kept;
-    if (descriptors_.take())
+    if (!directories.empty() && descriptors_.take())
         kept = support::KeptDescriptor(std::move(fd), descriptors_);
     else
         fd.reset(); // not held open while the read waits to be published
-    levels.push_back(Level{std::move(kept), read.path, self.st_dev, self.st_ino, {}, 0});
-    for (ReadEntry const& entry : read.entries)
-        if (entry.kind == Kind::Directory && entry.readable == 1)
-            levels.back().directories.emplace_back(read.names, entry.offset, entry.length);
+    levels.push_back(Level{std::move(kept), read.path, self.st_dev, self.st_ino, std::move(directories), 0});
     return finish();
 }
 

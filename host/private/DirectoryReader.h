@@ -106,19 +106,20 @@ private:
     };
     using Parts = std::list<Part>;
 
-    // How a sample of one thread's reads went: the time they took, the CPU
-    // time they used and the times they slept in system calls.
+    // How the sampled reads of one thread went: the time each took, the CPU
+    // time it used and whether it slept in its system calls.
     struct Pace {
         bool grows = false; // sampled only where the reading adds threads
         std::size_t reads = 0;
-        std::size_t samples = 0;
+        std::size_t samples = 0; // mostly asleep, in a row
         bool started = false;
+        // At the start of the sampled read:
         std::int64_t wallNs = 0;
         std::int64_t cpuNs = 0;
         long waits = 0;
 
         void begin();
-        bool end(); // whether a full window of samples was mostly asleep
+        bool end(); // whether a full window of samples in a row was mostly asleep
     };
 
     void work() BRIM_EXCLUDES(mutex_);

@@ -61,20 +61,25 @@ constexpr std::size_t readDepthMost = 32;
 constexpr unsigned startingReadersMost = 3;
 // While the reads mostly wait for the file system, the readers double up to
 // this many (WalkOptions::maxReaderThreads lowers it): with 0.1 to a few ms
-// a request, a cluster file system serves a few dozen at once about as fast
-// as one (fdfind gets its best there from 32 threads). On 100,000 files
-// behind 1 ms a request: 31.2 s with three readers, 7.45 s growing (README,
-// the latency axis).
-constexpr std::size_t waitingReadersMost = 32;
-// A reader keeps about so many folders open (one per level of a study a few
-// levels deep): the readers added leave that much room each in the
-// descriptor budget. Not measured.
-constexpr std::size_t descriptorsPerReader = 5;
+// a request, a cluster file system serves dozens at once about as fast as
+// one. On 100,000 files behind 1 ms a request: 31.2 s with three readers,
+// 7.45 s growing to 32 (README, the latency axis); behind 2 ms, 3.8 s with
+// 32 and 3.0 s with 64.
+constexpr std::size_t waitingReadersMost = 64;
+// A reader keeps open the folders of its walk that still have folders to
+// open in them: 93 descriptors for 32 readers on the nested study, the
+// walk's own included. The readers added leave this much room each in the
+// descriptor budget (160 places: 53 readers), so that none reaches its
+// folders by their paths, a round trip per folder of the path.
+constexpr std::size_t descriptorsPerReader = 3;
 // Every `paceSampleEvery`th read of a reader is timed; after `paceWindow` of
-// them, a reader asleep in its system calls for most of that time asks for
-// more readers. Warm local disks never ask (0.80 s before, 0.74 s after on
-// 100,000 files; README). Not measured further.
-constexpr std::size_t paceSampleEvery = 4;
-constexpr std::size_t paceWindow = 8;
+// them in a row each asleep in its system calls for most of its time, a
+// reader asks for more readers. Warm local disks never ask (0.80 s before,
+// 0.74 s after on 100,000 files; README), and a few stalls of theirs (on a
+// loaded machine) start the count again. Timing every 4th read and judging
+// 8 at once took 0.65 s to reach 32 readers behind 1 ms a request, every
+// 2nd and 4 in a row 0.2 s.
+constexpr std::size_t paceSampleEvery = 2;
+constexpr std::size_t paceWindow = 4;
 
 } // namespace localfile::config
