@@ -81,6 +81,7 @@ std::unique_ptr<DirectoryReader> DirectoryReader::start(std::string root,
     std::size_t const count = readerCount(threads, maxThreads);
     reader->grows_ = threads == 0;
     support::MutexLock const lock(reader->mutex_); // the threads may add threads
+    reader->budget_ = threads == 0 ? std::min(queueBytes, config::startingReadAheadBytes) : queueBytes;
     reader->parts_.push_back(Part{std::move(fd),
                                   std::move(root),
                                   self.st_dev,
@@ -126,7 +127,8 @@ void DirectoryReader::stop()
         stopping_ = true;
         threads.swap(threads_);
     }
-    room_.notify_all();
+    frontRoom_.notify_all();
+    laterRoom_.notify_all();
     idle_.notify_all();
     for (std::thread& thread : threads)
         thread.join();
@@ -146,37 +148,61 @@ std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
     std::unique_lock<std::mutex> const taking(taking_, std::try_to_lock);
     if (!taking.owns_lock())
         return std::nullopt;
-    support::MutexLock lock(mutex_);
-    while (!parts_.empty()) {
-        Part& part = parts_.front();
-        if (part.ready.empty() && part.finished) {
-            parts_.pop_front(); // the next part's reader may now run ahead
-            if (readersWaiting_ > 0)
-                room_.notify_all();
-            continue;
+    // Readers are woken once the lock is let go: woken while it is held, they
+    // would only wait for it again.
+    bool wakeFront = false;
+    bool wakeLater = false;
+    auto const wake = [&] {
+        if (wakeFront)
+            frontRoom_.notify_one();
+        if (wakeLater)
+            laterRoom_.notify_all();
+        wakeFront = wakeLater = false;
+    };
+    std::optional<DirectoryRead> read;
+    {
+        support::MutexLock lock(mutex_);
+        while (!parts_.empty()) {
+            Part& part = parts_.front();
+            if (part.ready.empty() && part.finished) {
+                parts_.pop_front(); // the next part's reader may now run ahead
+                wakeLater = wakeLater || laterWaiting_;
+                laterWaiting_ = false;
+                continue;
+            }
+            if (part.ready.empty()) {
+                lock.unlock();
+                wake();
+                lock.lock();
+                while (part.ready.size() < config::wakeBatch && !part.finished) {
+                    takerWaiting_ = true;
+                    lock.wait(taken_);
+                }
+                takerWaiting_ = false;
+                continue;
+            }
+            DirectoryRead& next = part.ready.front();
+            bool const match = next.path == path;
+            if (!match && !support::walksBefore(next.path, path))
+                break; // `path` comes first: it was not read ahead
+            queuedBytes_ -= bytesOf(next);
+            if (match)
+                read = std::move(next);
+            part.ready.pop_front();
+            if (frontWaiting_ && part.ready.size() <= config::readsAhead - config::wakeBatch) {
+                wakeFront = true;
+                frontWaiting_ = false;
+            }
+            if (laterWaiting_ && queuedBytes_ <= laterWakeAt_) {
+                wakeLater = true;
+                laterWaiting_ = false;
+            }
+            if (match)
+                break;
         }
-        if (part.ready.empty()) {
-            takerWaiting_ = true;
-            while (part.ready.size() < config::wakeBatch && !part.finished)
-                lock.wait(taken_);
-            takerWaiting_ = false;
-            continue;
-        }
-        DirectoryRead& next = part.ready.front();
-        bool const match = next.path == path;
-        if (!match && !support::walksBefore(next.path, path))
-            return std::nullopt; // `path` comes first: it was not read ahead
-        std::optional<DirectoryRead> read;
-        queuedBytes_ -= bytesOf(next);
-        if (match)
-            read = std::move(next);
-        part.ready.pop_front();
-        if (readersWaiting_ > 0 && part.ready.size() <= config::readsAhead - config::wakeBatch)
-            room_.notify_all();
-        if (match)
-            return read;
     }
-    return std::nullopt;
+    wake();
+    return read;
 }
 
 void DirectoryReader::work()
@@ -206,8 +232,10 @@ void DirectoryReader::work()
         lock.lock();
         part->finished = true;
         --running_;
-        if (takerWaiting_)
+        if (takerWaiting_) {
+            takerWaiting_ = false;
             taken_.notify_all();
+        }
         idle_.notify_all();
         if (!going)
             return;
@@ -326,7 +354,17 @@ bool DirectoryReader::Pace::end()
 
 void DirectoryReader::addReaders()
 {
-    support::MutexLock const lock(mutex_);
+    support::MutexLock lock(mutex_);
+    // Slow reads: later parts may also read further ahead.
+    if (budget_ < queueBytes_) {
+        budget_ = std::min(queueBytes_, 2 * budget_);
+        if (laterWaiting_) {
+            laterWaiting_ = false;
+            lock.unlock();
+            laterRoom_.notify_all();
+            lock.lock();
+        }
+    }
     // Readers without a part, or held back by the walk or the budget: more
     // would not read sooner.
     if (stopping_ || readersIdle_ > 0 || readersWaiting_ > 0 || threads_.size() >= maxReaders_)
@@ -403,18 +441,39 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
 bool DirectoryReader::publish(Parts::iterator part, DirectoryRead&& read)
 {
     std::size_t const bytes = bytesOf(read);
-    support::MutexLock lock(mutex_);
-    if (!hasRoom(part, bytes, false) && !stopping_) {
-        ++readersWaiting_;
-        while (!stopping_ && !hasRoom(part, bytes, true))
-            lock.wait(room_);
-        --readersWaiting_;
+    bool wakeTaker = false;
+    {
+        support::MutexLock lock(mutex_);
+        if (!hasRoom(part, bytes, false) && !stopping_) {
+            ++readersWaiting_;
+            while (!stopping_ && !hasRoom(part, bytes, true)) {
+                if (part == parts_.begin()) {
+                    frontWaiting_ = true;
+                    lock.wait(frontRoom_);
+                    continue;
+                }
+                // Woken once the walk has taken a batch's worth beyond the
+                // room this read needs (or at once, for a read that needs
+                // most of the budget).
+                std::size_t const fits = bytes < budget_ ? budget_ - bytes : 0;
+                std::size_t const batch = budget_ / config::laterWakeDivisor;
+                std::size_t const wakeAt = fits > batch ? fits - batch : fits;
+                laterWakeAt_ = laterWaiting_ ? std::max(laterWakeAt_, wakeAt) : wakeAt;
+                laterWaiting_ = true;
+                lock.wait(laterRoom_);
+            }
+            --readersWaiting_;
+        }
+        if (stopping_)
+            return false;
+        queuedBytes_ += bytes;
+        part->ready.push_back(std::move(read));
+        if (takerWaiting_ && part == parts_.begin() && part->ready.size() >= config::wakeBatch) {
+            takerWaiting_ = false;
+            wakeTaker = true;
+        }
     }
-    if (stopping_)
-        return false;
-    queuedBytes_ += bytes;
-    part->ready.push_back(std::move(read));
-    if (takerWaiting_ && part == parts_.begin() && part->ready.size() >= config::wakeBatch)
+    if (wakeTaker)
         taken_.notify_all();
     return true;
 }
@@ -426,7 +485,7 @@ bool DirectoryReader::hasRoom(Parts::iterator part, std::size_t bytes, bool waki
     if (part == parts_.begin())
         return part->ready.size() <
                (waking ? config::readsAhead - config::wakeBatch + 1 : config::readsAhead);
-    return part->ready.empty() || queuedBytes_ + bytes <= queueBytes_;
+    return part->ready.empty() || queuedBytes_ + bytes <= budget_;
 }
 
 } // namespace localfile
