@@ -35,8 +35,7 @@ struct WalkOptions {
     // 0: a quarter of the process's limit (RLIMIT_NOFILE), 160 at most.
     std::size_t openDescriptors = 0;
     // Bytes of listings read ahead of the walk in parts of the tree it has
-    // not reached yet, at most. With readerThreads 0 the walk starts with
-    // less and grows to it while the reads wait for the file system.
+    // not reached yet.
     std::size_t readAheadBytes = defaultReadAheadBytes;
     // The directories, by their path below the root (components joined by
     // "/"), that the walk leaves out through a wrapper of its own: they are

@@ -81,7 +81,6 @@ std::unique_ptr<DirectoryReader> DirectoryReader::start(std::string root,
     std::size_t const count = readerCount(threads, maxThreads);
     reader->grows_ = threads == 0;
     support::MutexLock const lock(reader->mutex_); // the threads may add threads
-    reader->budget_ = threads == 0 ? std::min(queueBytes, config::startingReadAheadBytes) : queueBytes;
     reader->parts_.push_back(Part{std::move(fd),
                                   std::move(root),
                                   self.st_dev,
@@ -354,17 +353,7 @@ bool DirectoryReader::Pace::end()
 
 void DirectoryReader::addReaders()
 {
-    support::MutexLock lock(mutex_);
-    // Slow reads: later parts may also read further ahead.
-    if (budget_ < queueBytes_) {
-        budget_ = std::min(queueBytes_, 2 * budget_);
-        if (laterWaiting_) {
-            laterWaiting_ = false;
-            lock.unlock();
-            laterRoom_.notify_all();
-            lock.lock();
-        }
-    }
+    support::MutexLock const lock(mutex_);
     // Readers without a part, or held back by the walk or the budget: more
     // would not read sooner.
     if (stopping_ || readersIdle_ > 0 || readersWaiting_ > 0 || threads_.size() >= maxReaders_)
@@ -455,8 +444,8 @@ bool DirectoryReader::publish(Parts::iterator part, DirectoryRead&& read)
                 // Woken once the walk has taken a batch's worth beyond the
                 // room this read needs (or at once, for a read that needs
                 // most of the budget).
-                std::size_t const fits = bytes < budget_ ? budget_ - bytes : 0;
-                std::size_t const batch = budget_ / config::laterWakeDivisor;
+                std::size_t const fits = bytes < queueBytes_ ? queueBytes_ - bytes : 0;
+                std::size_t const batch = queueBytes_ / config::laterWakeDivisor;
                 std::size_t const wakeAt = fits > batch ? fits - batch : fits;
                 laterWakeAt_ = laterWaiting_ ? std::max(laterWakeAt_, wakeAt) : wakeAt;
                 laterWaiting_ = true;
@@ -485,7 +474,7 @@ bool DirectoryReader::hasRoom(Parts::iterator part, std::size_t bytes, bool waki
     if (part == parts_.begin())
         return part->ready.size() <
                (waking ? config::readsAhead - config::wakeBatch + 1 : config::readsAhead);
-    return part->ready.empty() || queuedBytes_ + bytes <= budget_;
+    return part->ready.empty() || queuedBytes_ + bytes <= queueBytes_;
 }
 
 } // namespace localfile

@@ -30,9 +30,7 @@ namespace localfile {
 // hands over the folders it has yet to enter nearest the top of its walk, as
 // a part of its own that comes after everything it still reads. Reads wait
 // for the walk in the order of the parts. The part the walk is in runs a few
-// directories ahead; the later parts as far as a memory budget allows,
-// which stays small while the reads do not wait for the file system: the
-// readers of a warm local disk outrun the walk and would only fill it.
+// directories ahead; the later parts as far as a memory budget allows.
 //
 // A read not taken in order is dropped once the walk has gone past it; a
 // directory not read ahead is read by the walk as usual.
@@ -125,8 +123,7 @@ private:
 
     void work() BRIM_EXCLUDES(mutex_);
     bool walkPart(Parts::iterator part) BRIM_EXCLUDES(mutex_);
-    // While the reads wait: doubles the budget, and adds readers if there is work for more.
-    void addReaders() BRIM_EXCLUDES(mutex_);
+    void addReaders() BRIM_EXCLUDES(mutex_); // while the reads wait and there is work for more
     void handOver(Parts::iterator part, std::vector<Level>& levels) BRIM_EXCLUDES(mutex_);
     bool readDirectory(Parts::iterator part, int parent, std::string path, std::vector<Level>& levels,
                        char const* name, Pace& pace) BRIM_EXCLUDES(mutex_);
@@ -152,10 +149,6 @@ private:
     std::condition_variable idle_;        // readers wait on it for a part to read
     Parts parts_ BRIM_GUARDED_BY(mutex_); // in walk order; the walk is in the first
     std::size_t queuedBytes_ BRIM_GUARDED_BY(mutex_) = 0; // of the reads in all parts
-    // The bytes later parts may queue now. Where the reading adds threads it
-    // starts small and doubles, up to queueBytes_, whenever the reads are
-    // found to wait for the file system; otherwise it is queueBytes_.
-    std::size_t budget_ BRIM_GUARDED_BY(mutex_) = 0;
     // Each side is woken only when the other has made room for a batch, not
     // at every read taken: a wake-up costs about as much as a read.
     bool frontWaiting_ BRIM_GUARDED_BY(mutex_) = false;   // on frontRoom_

@@ -52,15 +52,6 @@ constexpr std::size_t readsAhead = 32;
 // made: a wake-up per directory costs as much as reading it (commit
 // ceda65a). Not measured further.
 constexpr std::size_t wakeBatch = 8;
-// Where the readers may grow, later parts start with this much of
-// WalkOptions::readAheadBytes and double it with every window of samples
-// that finds the reads waiting for the file system (as the readers do). On
-// a warm local disk the readers outrun the walk and fill whatever they are
-// allowed: the full 32 MB made the walk of the nested 1,000,000-file study
-// touch some 80 MB more memory (266 against 180 MB resident after the walk,
-// with 4 MB), and memory touched for the first time costs 2 to 4 ms per MiB
-// on a virtual machine.
-constexpr std::size_t startingReadAheadBytes = std::size_t(2) << 20;
 // Readers of later parts, held back by the budget, are woken once the walk
 // has taken this share of it beyond the room they need, not at every read
 // taken. Not measured.
