@@ -265,6 +265,20 @@ struct AuxFileIdentifierValidator::Impl {
     // a sorted list of their hashes shows without a table.
     void findClaimSlots()
     {
+        {
+            // Distinct owners, the rule, show in their hashes alone, sorted
+            // in place: half the memory of hashes with positions, and no
+            // second buffer for a stable sort.
+            std::vector<std::size_t> hashes;
+            hashes.reserve(candidates.size());
+            for (std::size_t i = 0; i < candidates.size(); ++i)
+                if (representative(i) == i)
+                    hashes.push_back(candidates[i].owner_hash_value());
+            if (!std::is_sorted(hashes.begin(), hashes.end()))
+                std::sort(hashes.begin(), hashes.end());
+            if (std::adjacent_find(hashes.begin(), hashes.end()) == hashes.end())
+                return;
+        }
         std::vector<std::pair<std::size_t, std::size_t>> owners; // hash, position
         owners.reserve(candidates.size());
         for (std::size_t i = 0; i < candidates.size(); ++i)

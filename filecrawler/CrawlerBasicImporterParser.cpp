@@ -8,6 +8,7 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <functional>
 #include <iterator>
@@ -36,6 +37,12 @@ struct CrawlerBasicImporterParser::Impl {
     std::vector<Entry> pending; // appended since the last settle(), in order; their paths are not in `files`
     std::vector<Entry> retired; // entries of the current cases that are no longer in `files`
     support::TupleNumbering cases; // the tuple of each case index
+    // Where the last path looked up by metadataInfoList() lies in `files`,
+    // plus one: paths are mostly asked for in crawl order, which is nearly
+    // their sorted order, so the next one asked for is usually there. Only a
+    // hint, checked before use (atomic: const look-ups may run on several
+    // threads at once).
+    mutable std::atomic<std::size_t> nextLookup{0};
 };
 
 using Entry = boost::shared_ptr<CrawlerFilePath>;
@@ -176,11 +183,18 @@ std::vector<MetadataInfo> CrawlerBasicImporterParser::metadataInfoList(std::stri
 {
     impl_->settle();
     std::vector<Entry> const& files = impl_->files;
-    auto const found =
-        std::lower_bound(files.begin(), files.end(), std::string_view(path),
-                         [](Entry const& entry, std::string_view p) { return entry->pathText() < p; });
-    if (found == files.end() || (*found)->pathText() != path)
-        return {};
+    std::size_t const hint = impl_->nextLookup.load(std::memory_order_relaxed);
+    auto found = files.end();
+    if (hint < files.size() && files[hint]->pathText() == path) {
+        found = files.begin() + static_cast<std::ptrdiff_t>(hint);
+    } else {
+        found =
+            std::lower_bound(files.begin(), files.end(), std::string_view(path),
+                             [](Entry const& entry, std::string_view p) { return entry->pathText() < p; });
+        if (found == files.end() || (*found)->pathText() != path)
+            return {};
+    }
+    impl_->nextLookup.store(static_cast<std::size_t>(found - files.begin()) + 1, std::memory_order_relaxed);
     return (*found)->metadataInfoList();
 }
 

@@ -202,6 +202,7 @@ void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos,
                                     std::vector<ValueSpan> const& spans) const
 {
     std::string_view const path = pathText();
+    infos.reserve(infos.size() + spans.size());
     for (ValueSpan const& span : spans) {
         MetadataInfo info;
         info.patternPosition = span.patternPosition;

@@ -126,7 +126,8 @@ void DirectoryReader::stop()
         stopping_ = true;
         threads.swap(threads_);
     }
-    room_.notify_all();
+    frontRoom_.notify_all();
+    laterRoom_.notify_all();
     idle_.notify_all();
     for (std::thread& thread : threads)
         thread.join();
@@ -146,37 +147,61 @@ std::optional<DirectoryRead> DirectoryReader::take(std::string const& path)
     std::unique_lock<std::mutex> const taking(taking_, std::try_to_lock);
     if (!taking.owns_lock())
         return std::nullopt;
-    support::MutexLock lock(mutex_);
-    while (!parts_.empty()) {
-        Part& part = parts_.front();
-        if (part.ready.empty() && part.finished) {
-            parts_.pop_front(); // the next part's reader may now run ahead
-            if (readersWaiting_ > 0)
-                room_.notify_all();
-            continue;
+    // Readers are woken once the lock is let go: woken while it is held, they
+    // would only wait for it again.
+    bool wakeFront = false;
+    bool wakeLater = false;
+    auto const wake = [&] {
+        if (wakeFront)
+            frontRoom_.notify_one();
+        if (wakeLater)
+            laterRoom_.notify_all();
+        wakeFront = wakeLater = false;
+    };
+    std::optional<DirectoryRead> read;
+    {
+        support::MutexLock lock(mutex_);
+        while (!parts_.empty()) {
+            Part& part = parts_.front();
+            if (part.ready.empty() && part.finished) {
+                parts_.pop_front(); // the next part's reader may now run ahead
+                wakeLater = wakeLater || laterWaiting_;
+                laterWaiting_ = false;
+                continue;
+            }
+            if (part.ready.empty()) {
+                lock.unlock();
+                wake();
+                lock.lock();
+                while (part.ready.size() < config::wakeBatch && !part.finished) {
+                    takerWaiting_ = true;
+                    lock.wait(taken_);
+                }
+                takerWaiting_ = false;
+                continue;
+            }
+            DirectoryRead& next = part.ready.front();
+            bool const match = next.path == path;
+            if (!match && !support::walksBefore(next.path, path))
+                break; // `path` comes first: it was not read ahead
+            queuedBytes_ -= bytesOf(next);
+            if (match)
+                read = std::move(next);
+            part.ready.pop_front();
+            if (frontWaiting_ && part.ready.size() <= config::readsAhead - config::wakeBatch) {
+                wakeFront = true;
+                frontWaiting_ = false;
+            }
+            if (laterWaiting_ && queuedBytes_ <= laterWakeAt_) {
+                wakeLater = true;
+                laterWaiting_ = false;
+            }
+            if (match)
+                break;
         }
-        if (part.ready.empty()) {
-            takerWaiting_ = true;
-            while (part.ready.size() < config::wakeBatch && !part.finished)
-                lock.wait(taken_);
-            takerWaiting_ = false;
-            continue;
-        }
-        DirectoryRead& next = part.ready.front();
-        bool const match = next.path == path;
-        if (!match && !support::walksBefore(next.path, path))
-            return std::nullopt; // `path` comes first: it was not read ahead
-        std::optional<DirectoryRead> read;
-        queuedBytes_ -= bytesOf(next);
-        if (match)
-            read = std::move(next);
-        part.ready.pop_front();
-        if (readersWaiting_ > 0 && part.ready.size() <= config::readsAhead - config::wakeBatch)
-            room_.notify_all();
-        if (match)
-            return read;
     }
-    return std::nullopt;
+    wake();
+    return read;
 }
 
 void DirectoryReader::work()
@@ -206,8 +231,10 @@ void DirectoryReader::work()
         lock.lock();
         part->finished = true;
         --running_;
-        if (takerWaiting_)
+        if (takerWaiting_) {
+            takerWaiting_ = false;
             taken_.notify_all();
+        }
         idle_.notify_all();
         if (!going)
             return;
@@ -418,18 +445,39 @@ bool DirectoryReader::readDirectory(Parts::iterator part, int parent, std::strin
 bool DirectoryReader::publish(Parts::iterator part, DirectoryRead&& read)
 {
     std::size_t const bytes = bytesOf(read);
-    support::MutexLock lock(mutex_);
-    if (!hasRoom(part, bytes, false) && !stopping_) {
-        ++readersWaiting_;
-        while (!stopping_ && !hasRoom(part, bytes, true))
-            lock.wait(room_);
-        --readersWaiting_;
+    bool wakeTaker = false;
+    {
+        support::MutexLock lock(mutex_);
+        if (!hasRoom(part, bytes, false) && !stopping_) {
+            ++readersWaiting_;
+            while (!stopping_ && !hasRoom(part, bytes, true)) {
+                if (part == parts_.begin()) {
+                    frontWaiting_ = true;
+                    lock.wait(frontRoom_);
+                    continue;
+                }
+                // Woken once the walk has taken a batch's worth beyond the
+                // room this read needs (or at once, for a read that needs
+                // most of the budget).
+                std::size_t const fits = bytes < queueBytes_ ? queueBytes_ - bytes : 0;
+                std::size_t const batch = queueBytes_ / config::laterWakeDivisor;
+                std::size_t const wakeAt = fits > batch ? fits - batch : fits;
+                laterWakeAt_ = laterWaiting_ ? std::max(laterWakeAt_, wakeAt) : wakeAt;
+                laterWaiting_ = true;
+                lock.wait(laterRoom_);
+            }
+            --readersWaiting_;
+        }
+        if (stopping_)
+            return false;
+        queuedBytes_ += bytes;
+        part->ready.push_back(std::move(read));
+        if (takerWaiting_ && part == parts_.begin() && part->ready.size() >= config::wakeBatch) {
+            takerWaiting_ = false;
+            wakeTaker = true;
+        }
     }
-    if (stopping_)
-        return false;
-    queuedBytes_ += bytes;
-    part->ready.push_back(std::move(read));
-    if (takerWaiting_ && part == parts_.begin() && part->ready.size() >= config::wakeBatch)
+    if (wakeTaker)
         taken_.notify_all();
     return true;
 }

@@ -144,11 +144,17 @@ private:
     std::mutex stopMutex_; // guards no field: held while the threads are stopped
 
     support::Mutex mutex_;
-    std::condition_variable taken_;                       // the walk waits on it for reads
-    std::condition_variable room_;                        // readers wait on it for room for theirs
-    std::condition_variable idle_;                        // readers wait on it for a part to read
-    Parts parts_ BRIM_GUARDED_BY(mutex_);                 // in walk order; the walk is in the first
+    std::condition_variable taken_;       // the walk waits on it for reads
+    std::condition_variable frontRoom_;   // the reader of the walk's part waits on it for room
+    std::condition_variable laterRoom_;   // readers of later parts wait on it for the budget
+    std::condition_variable idle_;        // readers wait on it for a part to read
+    Parts parts_ BRIM_GUARDED_BY(mutex_); // in walk order; the walk is in the first
     std::size_t queuedBytes_ BRIM_GUARDED_BY(mutex_) = 0; // of the reads in all parts
+    // Each side is woken only when the other has made room for a batch, not
+    // at every read taken: a wake-up costs about as much as a read.
+    bool frontWaiting_ BRIM_GUARDED_BY(mutex_) = false;   // on frontRoom_
+    bool laterWaiting_ BRIM_GUARDED_BY(mutex_) = false;   // on laterRoom_
+    std::size_t laterWakeAt_ BRIM_GUARDED_BY(mutex_) = 0; // queuedBytes_ that wakes them
     std::size_t running_ BRIM_GUARDED_BY(mutex_) = 0;     // parts being read
     std::size_t readersWaiting_ BRIM_GUARDED_BY(mutex_) = 0;
     std::size_t readersIdle_ BRIM_GUARDED_BY(mutex_) = 0; // waiting for a part

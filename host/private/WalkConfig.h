@@ -52,6 +52,10 @@ constexpr std::size_t readsAhead = 32;
 // made: a wake-up per directory costs as much as reading it (commit
 // ceda65a). Not measured further.
 constexpr std::size_t wakeBatch = 8;
+// Readers of later parts, held back by the budget, are woken once the walk
+// has taken this share of it beyond the room they need, not at every read
+// taken. Not measured.
+constexpr std::size_t laterWakeDivisor = 8;
 // A reader keeps each level's directory open, so it goes so deep at most;
 // the walk reads deeper folders itself. Not measured.
 constexpr std::size_t readDepthMost = 32;
