@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -224,17 +225,26 @@ TEST(FolderCrawlerOnDisk, DeepAndWideTreesWithFewDescriptorsLeft)
         EXPECT_TRUE(crawl.files == (root == "deep" ? deep : wide)) << root << ": " << crawl.files.size();
     }
     // A host that holds every descriptor left and frees them a moment later:
-    // the walk waits for them rather than failing.
-    CrawlOutcome const busy = crawlInChild(tree.path("wide"), [] {
+    // the walk waits for them rather than failing. A first walk and the
+    // thread that frees them come before: nothing done for the first time may
+    // need a descriptor (the sanitizers' checks open files then).
+    std::string const wideRoot = tree.path("wide");
+    CrawlOutcome const busy = crawlInChild(wideRoot, [&wideRoot] {
+        static std::vector<int> held;
+        static std::atomic<bool> filled{false};
         rlimit const low{20, 20};
-        std::vector<int> held;
-        for (int fd; setrlimit(RLIMIT_NOFILE, &low) == 0 && (fd = open("/", O_RDONLY | O_CLOEXEC)) >= 0;)
-            held.push_back(fd);
-        std::thread([held] {
+        if (setrlimit(RLIMIT_NOFILE, &low) != 0 || !crawlOnDisk(wideRoot, true).errorString.isNull())
+            return false;
+        std::thread([] {
+            while (!filled)
+                std::this_thread::yield();
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             for (int fd : held)
                 close(fd);
         }).detach();
+        for (int fd; (fd = open("/", O_RDONLY | O_CLOEXEC)) >= 0;)
+            held.push_back(fd);
+        filled = true;
         return !held.empty();
     });
     EXPECT_NO_CRAWL_ERROR(busy);
