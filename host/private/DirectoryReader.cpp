@@ -288,7 +288,8 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
         std::vector<Origin> above = part->above;
         for (std::size_t j = 0; j < i; ++j)
             above.push_back(Origin{levels[j].device, levels[j].inode});
-        std::size_t const left = level.directories.size() - level.next;
+        std::size_t const from = level.next;
+        std::size_t const left = level.directories.size() - from;
         std::size_t const count = std::clamp<std::size_t>(readersIdle_, 1, left);
         auto at = std::next(part);
         for (std::size_t k = 0; k < count; ++k) {
@@ -301,10 +302,10 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
                 else
                     descriptors_.give();
             }
-            auto const first = level.directories.begin() + static_cast<std::ptrdiff_t>(level.next);
-            auto const last = first + static_cast<std::ptrdiff_t>(left * (k + 1) / count - left * k / count);
-            std::vector<std::string> slice(std::make_move_iterator(first), std::make_move_iterator(last));
-            level.next += slice.size();
+            auto const begin = level.directories.begin() + static_cast<std::ptrdiff_t>(from);
+            std::vector<std::string> slice(
+                std::make_move_iterator(begin + static_cast<std::ptrdiff_t>(left * k / count)),
+                std::make_move_iterator(begin + static_cast<std::ptrdiff_t>(left * (k + 1) / count)));
             parts_.insert(at, Part{std::move(fd),
                                    level.path,
                                    level.device,
@@ -316,10 +317,8 @@ void DirectoryReader::handOver(Parts::iterator part, std::vector<Level>& levels)
                                    false,
                                    false});
         }
-        level.directories.resize(level.next - left);
-        level.next = level.directories.size();
-        if (level.fd.valid())
-            level.fd.reset(); // nothing more to open in it
+        level.directories.resize(from); // all handed over: nothing more to open in it
+        level.fd.reset();
         partWanted_.store(false, std::memory_order_relaxed);
         idle_.notify_all();
         return;
