@@ -9,12 +9,19 @@ fastest and slowest wall time of each.
     bench/rotated-runs.py 7 ../bench-trees/nested-1000000 Re,Mach,alpha,model \\
         old=/tmp/old/build-bench/app/filecrawler new=build-bench/app/filecrawler
 """
+import importlib.util
+import os
 import statistics
 import subprocess
 import sys
 import time
 
-AUX = ["mesh=*.msh", "solution=solution_*.vtu", "image=*.png", "params=params*.json", "restart=*.restart"]
+# The driver's identifiers and pattern spelling, so that both time the same command.
+_spec = importlib.util.spec_from_file_location(
+    "run_benchmarks", os.path.join(os.path.dirname(os.path.abspath(__file__)), "run-benchmarks.py"))
+driver = importlib.util.module_from_spec(_spec)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+_spec.loader.exec_module(driver)
 
 
 def timed(command):
@@ -28,8 +35,8 @@ def main():
         sys.exit(__doc__)
     runs, root, keys = int(sys.argv[1]), sys.argv[2], sys.argv[3].split(",")
     builds = dict(argument.split("=", 1) for argument in sys.argv[4:])
-    options = [a for k in keys for a in ("--pattern", k + "=" + (":string" if k == "model" else ""))]
-    options += [a for x in AUX for a in ("--aux", x)] + ["--skip-unusable-aux", "--format", "csv", "-q"]
+    options = [a for p in driver.patterns_for(keys) for a in ("--pattern", p)]
+    options += [a for x in driver.AUX for a in ("--aux", x)] + ["--skip-unusable-aux", "--format", "csv", "-q"]
     times = {name: [] for name in builds}
     times["find"] = []
     names = list(builds)
