@@ -34,6 +34,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -111,11 +112,19 @@ std::string outcome(OutputFile& results, bool writeResults, OutputFile& explanat
     return explained == NOTHING_WRITTEN ? written : written + "; " + explained;
 }
 
+// What the stages after the crawl build, millions of objects on a big crawl.
+// run() holds them until the program ends with _Exit, which gives their
+// memory back at once instead of one object at a time.
+struct StudyObjects {
+    std::unique_ptr<MetadataFileCrawler> importer;
+    ImportReport report;
+};
+
 // The stages after the crawl, from the files found to the outputs written.
 // Runs on a thread of its own; returns the exit status of a run that wrote
 // its results, throws ProgramError for one that did not.
 int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatus status, OutputFile& results,
-           OutputFile& explanationOutput, QElapsedTimer const& clock)
+           OutputFile& explanationOutput, QElapsedTimer const& clock, StudyObjects& kept)
 {
     OutputFormat const format = outputFormat(options);
     bool const writeResults = !options.explain || !options.toStandardOutput();
@@ -123,7 +132,8 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     stage = "reading the values in the paths";
     auto parser = std::make_unique<CrawlerBasicImporterParser>();
     CrawlerImporterParserInterface const& cases = *parser; // the importer's from here on
-    MetadataFileCrawler importer(std::move(parser));
+    kept.importer = std::make_unique<MetadataFileCrawler>(std::move(parser));
+    MetadataFileCrawler& importer = *kept.importer;
     try {
         importer.setCrawlResult(std::move(crawl)); // millions of paths: taken over, not copied
     } catch (norvale::ExceptionBase const& error) {
@@ -148,8 +158,9 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     stage = "forming the cases";
     ProgramLoadContext context;
     importer.extract(context);
-    ImportReport report = buildReport(context, cases, options.patterns, options.identifiers,
-                                      writeResults && auxUsable && showsFiles(format));
+    ImportReport& report = kept.report;
+    report = buildReport(context, cases, options.patterns, options.identifiers,
+                         writeResults && auxUsable && showsFiles(format));
     if (!report.files.empty())
         addUntaggedFiles(report, importer.identifiedAuxFiles());
     report.root = options.root;
@@ -278,9 +289,11 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
     // The library's stages have no abort: they run on a thread of their own
     // while this one answers Ctrl-C.
     int finalStatus = Success;
+    StudyObjects kept;
     try {
-        bool const finished = runInterruptibly(
-            [&] { finalStatus = finish(options, std::move(crawl), status, results, explanation, clock); });
+        bool const finished = runInterruptibly([&] {
+            finalStatus = finish(options, std::move(crawl), status, results, explanation, clock, kept);
+        });
         if (!finished) {
             say(std::string("interrupted while ") + stage.load() + "; " +
                 outcome(results, writeResults, explanation) + ".");
@@ -298,9 +311,9 @@ int run(ProgramOptions options, QElapsedTimer const& clock)
                                               outcome(results, writeResults, explanation) + ".");
     }
 
-    // All is written. Taking a big crawl's millions of objects apart one by
-    // one costs a tenth of a second per million files; the system frees the
-    // memory at once.
+    // All is written. Taking a big crawl's millions of objects (kept's) apart
+    // one by one costs a tenth of a second per million files; the system
+    // frees the memory at once.
     std::fflush(nullptr);
     std::_Exit(finalStatus);
 }
