@@ -7,7 +7,6 @@
 
 int main(int argc, char** argv)
 {
-    cli::restartWithHugePageHeaps(argv);
     cli::tuneHeap();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName("filecrawler");
