@@ -159,16 +159,22 @@ void CrawlerBasicImporterParser::applyMetadataPatternList(std::vector<MetadataPa
     auto const shared = boost::make_shared<std::vector<MetadataPattern> const>(patterns);
     CrawlerFilePath::Scratch scratch;
     std::size_t next = 0;
+    std::size_t lastCase = 0; // the case of the last entry matched
     try {
         for (; next < files.size(); ++next) {
             CrawlerFilePath& entry = *files[next];
             if (!entry.rematchMetadataPatterns(shared, scratch, transitions))
                 continue;
-            std::string_view const path = entry.pathText();
-            auto const value = [&](std::size_t i) {
-                return path.substr(scratch.spans[i].valuePosition, scratch.spans[i].valueLength);
-            };
-            entry.setCaseIndex(impl.cases.number(value, scratch.spans.size()));
+            // Values read from the same part of the path as the last entry's
+            // are the same values: the same case.
+            if (!scratch.sameAsLast) {
+                std::string_view const path = entry.pathText();
+                auto const value = [&](std::size_t i) {
+                    return path.substr(scratch.spans[i].valuePosition, scratch.spans[i].valueLength);
+                };
+                lastCase = impl.cases.number(value, scratch.spans.size());
+            }
+            entry.setCaseIndex(lastCase);
         }
     } catch (...) {
         // As if every entry had been reset before the first was matched.

@@ -128,6 +128,24 @@ TEST(ParserCases, DistinctValueTextTuplesNumberedInByteOrderOfThePaths)
     }
 }
 
+TEST(ParserCases, NeighboursShareValuesOnlyAsFarAsTheirPathsAgreeThroughTheSeparatorAfterThem)
+{
+    // Sorted neighbours in one folder read the same values; one that goes on
+    // differently right after a value, or holds its values in its name, may not.
+    CrawlerBasicImporterParser parser;
+    for (char const* path : {"r/Re=1/m=a/f1", "r/Re=1/m=a/f2", "r/Re=1/m=a.b/f", "r/Re=1/m=ab",
+                             "r/Re=2.5/m=zz", "r/Re=2/m=zz/f", "r/Re=2/m=zz/Re=3/m=y", "r/x_Re=2_m=cc.csv",
+                             "r/x_Re=2_m=cc.d/f", "r/x_Re=2_m=ccd.csv", "r/Re=1/m=a/Re=9/f"})
+        parser.appendRawFilePath(path);
+    parser.applyMetadataPatternList({numeric("Re="), text("m=")});
+    EXPECT_EQ(summary(parser, 2), "r/Re=1/m=a.b/f:0 r/Re=1/m=a/Re=9/f:1 r/Re=1/m=a/f1:1 r/Re=1/m=a/f2:1 "
+                                  "r/Re=1/m=ab:2 r/Re=2.5/m=zz:3 r/Re=2/m=zz/Re=3/m=y:4 r/Re=2/m=zz/f:4 "
+                                  "r/x_Re=2_m=cc.csv:5 r/x_Re=2_m=cc.d/f:6 r/x_Re=2_m=ccd.csv:7 "
+                                  "| 1,a.b 1,a 1,ab 2.5,zz 2,zz 2,cc 2,cc.d 2,ccd");
+    // Each file's records are its own, whether read or taken from the file before.
+    EXPECT_THAT(records(parser.metadataInfoList("r/Re=1/m=a/f2")), ElementsAre("2,5,1,1", "7,9,1,a"));
+}
+
 TEST(ParserPaths, APathAppendedAgainGetsANewEntryAndClearingKeepsTheCases)
 {
     CrawlerBasicImporterParser parser;

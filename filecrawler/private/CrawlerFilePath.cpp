@@ -99,6 +99,13 @@ CrawlerFilePath::~CrawlerFilePath()
 bool CrawlerFilePath::readValues(std::string_view path, std::vector<MetadataPattern> const& patterns,
                                  Scratch& scratch)
 {
+    // Paths come sorted: the files of a folder follow each other, and share
+    // the part of the path that holds the values.
+    scratch.sameAsLast =
+        scratch.readWith == &patterns && path.substr(0, scratch.readPrefix.size()) == scratch.readPrefix;
+    if (scratch.sameAsLast)
+        return true;
+    scratch.readWith = nullptr;
     scratch.spans.clear();
     std::vector<std::size_t>& positions = scratch.positions;
     if (!pathvalue::findPatternPositions(path, patterns, positions))
@@ -116,6 +123,16 @@ bool CrawlerFilePath::readValues(std::string_view path, std::vector<MetadataPatt
         if (!found)
             return false;
         scratch.spans.push_back(ValueSpan{positions[i], positions[i] + start, end - start});
+    }
+    // Each pattern's text lies before its value, and a value that ends at a
+    // separator ends there whatever follows it (a text value at the first
+    // separator, a number at the first character that is not part of it).
+    std::size_t const valuesEnd =
+        scratch.spans.empty() ? 0 : scratch.spans.back().valuePosition + scratch.spans.back().valueLength;
+    if (!scratch.spans.empty() && valuesEnd < path.size() &&
+        (path[valuesEnd] == '/' || path[valuesEnd] == '\\')) {
+        scratch.readPrefix = path.substr(0, valuesEnd + 1);
+        scratch.readWith = &patterns;
     }
     return true;
 }
@@ -265,9 +282,11 @@ bool CrawlerFilePath::matchMetadataPatterns(PatternList const& patterns, Scratch
                                             Transitions& transitions)
 {
     assert(patterns);
-    scratch.spans.clear();
-    if (patterns->empty())
+    if (patterns->empty()) {
+        scratch.spans.clear();
+        scratch.readWith = nullptr;
         return false;
+    }
 
     if (!(state_ && state_->literal) && (infoCount_ != 0 || patterns->size() > UINT16_MAX))
         becomeLiteral();

@@ -40,6 +40,15 @@ public:
     struct Scratch {
         std::vector<std::size_t> positions;
         std::vector<ValueSpan> spans;
+        // The last path read in full whose last value ends at a separator, up
+        // to and including it, and the list it was read with; null when there
+        // is none. A path that begins with it has the same spans: the pattern
+        // texts are found, and the values end, within it. It views the path
+        // it was read from, which must outlive the next readValues().
+        std::string_view readPrefix;
+        std::vector<MetadataPattern> const* readWith = nullptr;
+        // Whether the last readValues() took its spans from the path before.
+        bool sameAsLast = false;
     };
 
     // The pattern lists an entry's records and values were read with. An
