@@ -125,14 +125,13 @@ bool CrawlerFilePath::readValues(std::string_view path, std::vector<MetadataPatt
         scratch.spans.push_back(ValueSpan{positions[i], positions[i] + start, end - start});
     }
     // Each pattern's text lies before its value, and a value that ends at a
-    // separator ends there whatever follows it (a text value at the first
-    // separator, a number at the first character that is not part of it).
-    std::size_t const valuesEnd =
-        scratch.spans.empty() ? 0 : scratch.spans.back().valuePosition + scratch.spans.back().valueLength;
-    if (!scratch.spans.empty() && valuesEnd < path.size() &&
-        (path[valuesEnd] == '/' || path[valuesEnd] == '\\')) {
-        scratch.readPrefix = path.substr(0, valuesEnd + 1);
-        scratch.readWith = &patterns;
+    // separator ends there whatever follows it.
+    if (!scratch.spans.empty()) {
+        std::size_t const valuesEnd = scratch.spans.back().valuePosition + scratch.spans.back().valueLength;
+        if (valuesEnd < path.size() && pathvalue::isSeparator(path[valuesEnd])) {
+            scratch.readPrefix = path.substr(0, valuesEnd + 1);
+            scratch.readWith = &patterns;
+        }
     }
     return true;
 }

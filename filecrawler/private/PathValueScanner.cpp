@@ -13,11 +13,6 @@ bool isSign(char c)
     return c == '+' || c == '-';
 }
 
-bool isSeparator(char c)
-{
-    return c == '/' || c == '\\';
-}
-
 bool isExponentLetter(char c)
 {
     return c == 'D' || c == 'E' || c == 'd' || c == 'e';
@@ -55,6 +50,11 @@ std::size_t firstSeparator(std::string_view text, std::size_t from)
 }
 
 } // namespace
+
+bool isSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
 
 bool findPatternPositions(std::string_view path, std::vector<MetadataPattern> const& patterns,
                           std::vector<std::size_t>& positions)

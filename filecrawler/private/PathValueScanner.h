@@ -33,4 +33,10 @@ bool findStringValueEnd(std::string_view segment, std::size_t start, std::size_t
 // Length of `text` once every extension of its last component is removed.
 std::size_t strippedLength(std::string_view text);
 
+// Whether `c` separates the components of a path ('/' or '\\'). A value
+// that ends at a separator ends there whatever follows in the path: a
+// number at the first character that cannot go on, a text at the first
+// separator (stripping extensions never reaches back past one).
+bool isSeparator(char c);
+
 } // namespace pathvalue
