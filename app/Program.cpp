@@ -3,6 +3,7 @@
 #include "ExitStatus.h"
 #include "Explanation.h"
 #include "FilteredFileInfo.h"
+#include "HeapWarming.h"
 #include "ImportReport.h"
 #include "InterruptWatcher.h"
 #include "InterruptibleWork.h"
@@ -66,15 +67,29 @@ std::size_t reportUnusableIdentifiers(AuxFileIdentifierValidator const& validato
     return messages.size();
 }
 
+// What the stages after the crawl build, millions of objects on a big crawl.
+// run() holds them until the program ends with _Exit, which gives their
+// memory back at once instead of one object at a time.
+struct StudyObjects {
+    std::unique_ptr<MetadataFileCrawler> importer;
+    // The validator and the provider it asks, with a pointer to every file of a case.
+    std::unique_ptr<IdentifierList const> identifiers;
+    std::unique_ptr<AuxFileIdentifierValidator> validator;
+    std::vector<boost::shared_ptr<AuxFileInfoInterface>> caseFiles;
+    ImportReport report;
+};
+
 // Applies the identifiers; false when some are unusable and must not be skipped.
 bool chooseAuxFiles(MetadataFileCrawler& importer,
                     std::vector<boost::shared_ptr<AuxFileInfoInterface>> candidates,
-                    ProgramOptions const& options)
+                    ProgramOptions const& options, StudyObjects& kept)
 {
     if (options.identifiers.empty() || !importer.hasCases())
         return true; // nothing to identify, or no case to identify in: no collection
-    IdentifierList const provider(options.identifiers);
-    AuxFileIdentifierValidator validator(provider, std::move(candidates), boost::make_shared<TagValidator>());
+    kept.identifiers = std::make_unique<IdentifierList const>(options.identifiers);
+    kept.validator = std::make_unique<AuxFileIdentifierValidator>(*kept.identifiers, std::move(candidates),
+                                                                  boost::make_shared<TagValidator>());
+    AuxFileIdentifierValidator& validator = *kept.validator;
     if (!validator.isValid()) {
         std::size_t const unusable = reportUnusableIdentifiers(validator, options.skipUnusableAux);
         if (!options.skipUnusableAux) {
@@ -112,14 +127,6 @@ std::string outcome(OutputFile& results, bool writeResults, OutputFile& explanat
     return explained == NOTHING_WRITTEN ? written : written + "; " + explained;
 }
 
-// What the stages after the crawl build, millions of objects on a big crawl.
-// run() holds them until the program ends with _Exit, which gives their
-// memory back at once instead of one object at a time.
-struct StudyObjects {
-    std::unique_ptr<MetadataFileCrawler> importer;
-    ImportReport report;
-};
-
 // The stages after the crawl, from the files found to the outputs written.
 // Runs on a thread of its own; returns the exit status of a run that wrote
 // its results, throws ProgramError for one that did not.
@@ -130,6 +137,9 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     bool const writeResults = !options.explain || !options.toStandardOutput();
 
     stage = "reading the values in the paths";
+    // The stages below allocate some 200 bytes a file on this thread.
+    constexpr std::size_t warmedBytesPerFile = 240;
+    HeapWarming const warming(warmedBytesPerFile * crawl.files.size());
     auto parser = std::make_unique<CrawlerBasicImporterParser>();
     CrawlerImporterParserInterface const& cases = *parser; // the importer's from here on
     kept.importer = std::make_unique<MetadataFileCrawler>(std::move(parser));
@@ -153,7 +163,7 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     std::size_t const fileCount = importer.files().size();
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> candidates = importer.identifiedAuxFiles();
     std::size_t const unmatchedCount = fileCount - candidates.size();
-    bool const auxUsable = chooseAuxFiles(importer, std::move(candidates), options);
+    bool const auxUsable = chooseAuxFiles(importer, std::move(candidates), options, kept);
 
     stage = "forming the cases";
     ProgramLoadContext context;
@@ -161,8 +171,10 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     ImportReport& report = kept.report;
     report = buildReport(context, cases, options.patterns, options.identifiers,
                          writeResults && auxUsable && showsFiles(format));
-    if (!report.files.empty())
-        addUntaggedFiles(report, importer.identifiedAuxFiles());
+    if (!report.files.empty()) {
+        kept.caseFiles = importer.identifiedAuxFiles();
+        addUntaggedFiles(report, kept.caseFiles);
+    }
     report.root = options.root;
     report.fileCount = fileCount;
     report.unmatchedFileCount = unmatchedCount;
