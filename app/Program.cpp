@@ -159,6 +159,18 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     }
     importer.setMetadataPatternList(options.patterns);
 
+    // The survey of the values reads the paths on a thread of its own while
+    // the library's stages go on here; the cases it needs come last.
+    ValueWarnings valueWarnings(options.patterns);
+    bool const hasCases = importer.hasCases();
+    std::optional<Explanation> explanation;
+    if (options.explain || !hasCases) {
+        explanation.emplace(options.patterns, options.explainAll ? Explanation::ALL : Explanation::EXAMPLES);
+        explanation->setRoot(options.root);
+    }
+    ConcurrentSurvey surveying(importer.files(), options.patterns, valueWarnings,
+                               explanation ? &*explanation : nullptr);
+
     stage = "identifying the --aux files";
     std::size_t const fileCount = importer.files().size();
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> candidates = importer.identifiedAuxFiles();
@@ -180,15 +192,8 @@ int finish(ProgramOptions const& options, FolderCrawler::Result crawl, ExitStatu
     report.unmatchedFileCount = unmatchedCount;
 
     stage = "checking the values";
-    ValueWarnings valueWarnings(options.patterns);
-    valueWarnings.setCases(report.texts);
-    bool const hasCases = importer.hasCases();
-    std::optional<Explanation> explanation;
-    if (options.explain || !hasCases) {
-        explanation.emplace(options.patterns, options.explainAll ? Explanation::ALL : Explanation::EXAMPLES);
-        explanation->setRoot(options.root);
-    }
-    survey(importer, options.patterns, valueWarnings, explanation ? &*explanation : nullptr);
+    surveying.join();
+    setCasesAfterSurvey(valueWarnings, report.texts, importer.files(), options.patterns);
 
     // A write that Ctrl-C cancelled fails too; the main thread has said so
     // and ended the program by then.

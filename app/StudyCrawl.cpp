@@ -170,6 +170,13 @@ Result crawlAndImport(StudyCrawlOptions const& options, StudyCrawlPoll const& po
     };
     pollAgain();
 
+    // The survey of the values reads the paths on a thread of its own while
+    // the library's stages go on here; the cases it needs come last.
+    ValueWarnings valueWarnings(options.patterns);
+    Explanation explanation(options.patterns, Explanation::ALL);
+    explanation.setRoot(options.root);
+    ConcurrentSurvey surveying(importer.files(), options.patterns, valueWarnings, &explanation);
+
     result.fileCount = importer.files().size();
     std::vector<boost::shared_ptr<AuxFileInfoInterface>> const caseFiles = importer.identifiedAuxFiles();
     bool const auxUsable = chooseAuxFiles(importer, caseFiles, options, result);
@@ -186,11 +193,8 @@ Result crawlAndImport(StudyCrawlOptions const& options, StudyCrawlPoll const& po
     readCases(result, report);
     listFiles(result, report);
 
-    ValueWarnings valueWarnings(options.patterns);
-    valueWarnings.setCases(report.texts);
-    Explanation explanation(options.patterns, Explanation::ALL);
-    explanation.setRoot(options.root);
-    survey(importer, options.patterns, valueWarnings, &explanation);
+    surveying.join();
+    setCasesAfterSurvey(valueWarnings, report.texts, importer.files(), options.patterns);
     pollAgain();
     for (Explanation::Group const& group : explanation.groups()) {
         std::string const reason = describe(group.reason, options.patterns);

@@ -3,51 +3,93 @@
 #include "Explanation.h"
 #include "ValueWarnings.h"
 
-#include "filecrawler/MetadataPatternSearch.h"
-
-#include <string>
+#include <system_error>
 
 namespace cli {
 
-PathRecords::PathRecords(MetadataFileCrawler const& importer, std::vector<MetadataPattern> const& patterns)
-    : importer_(importer), patterns_(patterns)
+PathRecords::PathRecords(std::vector<MetadataPattern> const& patterns)
+    : patternCount_(patterns.size()), reader_(patterns)
 {
 }
 
 std::vector<MetadataInfo> const& PathRecords::of(std::string const& path)
 {
-    if (!prefix_.empty() && path.compare(0, prefix_.size(), prefix_) == 0)
-        return records_;
+    if (records_ && !prefix_.empty() && path.compare(0, prefix_.size(), prefix_) == 0)
+        return *records_;
     prefix_.clear();
-    if (!holdsEveryText(path)) {
-        records_.clear();
-        return records_;
-    }
-    records_ = importer_.metadataInfoList(path);
-    if (records_.size() == patterns_.size() && !records_.empty()) {
-        MetadataInfo const& last = records_.back();
+    records_ = &reader_.read(path);
+    if (records_->size() == patternCount_ && !records_->empty()) {
+        MetadataInfo const& last = records_->back();
         std::size_t const separator = path.find_first_of("/\\", last.valuePosition + last.valueLength);
         if (separator != std::string::npos)
             prefix_.assign(path, 0, separator + 1);
     }
-    return records_;
+    return *records_;
 }
 
-bool PathRecords::holdsEveryText(std::string const& path)
+void survey(std::list<std::string> const& files, std::vector<MetadataPattern> const& patterns,
+            ValueWarnings& warnings, Explanation* explanation, std::atomic<bool> const* stop)
 {
-    return findMetadataPatternPositions(path, patterns_, positions_);
-}
-
-void survey(MetadataFileCrawler const& importer, std::vector<MetadataPattern> const& patterns,
-            ValueWarnings& warnings, Explanation* explanation)
-{
-    PathRecords source(importer, patterns);
-    for (std::string const& path : importer.files()) {
+    PathRecords source(patterns);
+    std::size_t count = 0;
+    for (std::string const& path : files) {
+        if (stop && ++count % 4096 == 0 && stop->load(std::memory_order_relaxed))
+            return;
         std::vector<MetadataInfo> const& records = source.of(path);
         warnings.add(path, records);
         // A path in a case has one record per pattern; one in no case fewer.
         if (explanation && records.size() < patterns.size())
             explanation->add(path, records);
+    }
+}
+
+void setCasesAfterSurvey(ValueWarnings& warnings, std::vector<std::vector<std::string>> const& rows,
+                         std::list<std::string> const& files, std::vector<MetadataPattern> const& patterns)
+{
+    warnings.setCases(rows);
+    if (!warnings.casesLookAlike())
+        return;
+    warnings = ValueWarnings(patterns);
+    warnings.setCases(rows);
+    survey(files, patterns, warnings, nullptr);
+}
+
+ConcurrentSurvey::ConcurrentSurvey(std::list<std::string> const& files,
+                                   std::vector<MetadataPattern> const& patterns, ValueWarnings& warnings,
+                                   Explanation* explanation)
+    : files_(files), patterns_(patterns), warnings_(warnings), explanation_(explanation)
+{
+    try {
+        thread_ = std::thread(&ConcurrentSurvey::run, this);
+    } catch (std::system_error const&) {
+        // No thread to be had: join() surveys.
+    }
+}
+
+ConcurrentSurvey::~ConcurrentSurvey()
+{
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void ConcurrentSurvey::join()
+{
+    if (thread_.joinable())
+        thread_.join();
+    else if (!ran_)
+        run();
+    if (failure_)
+        std::rethrow_exception(failure_);
+}
+
+void ConcurrentSurvey::run() noexcept
+{
+    ran_ = true;
+    try {
+        survey(files_, patterns_, warnings_, explanation_, &stop_);
+    } catch (...) {
+        failure_ = std::current_exception();
     }
 }
 

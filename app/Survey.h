@@ -1,10 +1,14 @@
 #pragma once
 
-#include "filecrawler/MetadataFileCrawler.h"
 #include "filecrawler/MetadataPattern.h"
+#include "filecrawler/MetadataPatternSearch.h"
 
+#include <atomic>
 #include <cstddef>
+#include <exception>
+#include <list>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace cli {
@@ -12,36 +16,70 @@ namespace cli {
 class Explanation;
 class ValueWarnings;
 
-// The records the importer gives for each of its paths, asked in the order
-// of its files(). The importer finds a path's records by a search of all its
-// paths, which costs more than all else done per path; two rules of matching
-// let most paths go without it:
-// - a path that lacks a pattern text, in order, gets no record at all;
-// - the records of a path in a case whose last value ends before a
-//   separator hold for every path that begins with the same text up to that
-//   separator: each text is found at its first occurrence, and no value is
-//   read past a separator.
+// The records the importer holds for each of its paths once the pattern
+// list is applied, read from the paths again as the library reads them
+// (MetadataInfoReader), without asking the importer. Reading costs more
+// than all else done per path; a rule of matching lets most paths in
+// folders go without it: the records of a path in a case whose last value
+// ends before a separator hold for every path that begins with the same
+// text up to that separator, since each text is found at its first
+// occurrence and no value is read past a separator.
 class PathRecords {
 public:
-    PathRecords(MetadataFileCrawler const& importer, std::vector<MetadataPattern> const& patterns);
+    explicit PathRecords(std::vector<MetadataPattern> const& patterns);
 
     // The same as importer.metadataInfoList(path); valid until the next call.
     std::vector<MetadataInfo> const& of(std::string const& path);
 
 private:
-    bool holdsEveryText(std::string const& path);
-
-    MetadataFileCrawler const& importer_;
-    std::vector<MetadataPattern> const& patterns_;
-    std::vector<MetadataInfo> records_;
-    std::string prefix_;                 // paths that begin with it have records_
-    std::vector<std::size_t> positions_; // reused by holdsEveryText
+    std::size_t patternCount_;
+    MetadataInfoReader reader_;
+    std::vector<MetadataInfo> const* records_ = nullptr;
+    std::string prefix_; // paths that begin with it have *records_
 };
 
 // One pass over the importer's paths in their order: each path with the
-// records the importer gives for it goes to `warnings`, and, when
-// `explanation` is given, each path in no case goes there.
-void survey(MetadataFileCrawler const& importer, std::vector<MetadataPattern> const& patterns,
-            ValueWarnings& warnings, Explanation* explanation);
+// records the importer holds for it goes to `warnings`, and, when
+// `explanation` is given, each path in no case goes there. Stops early,
+// leaving the rest out, once `stop` is set.
+void survey(std::list<std::string> const& files, std::vector<MetadataPattern> const& patterns,
+            ValueWarnings& warnings, Explanation* explanation, std::atomic<bool> const* stop = nullptr);
+
+// Gives `warnings`, filled by a survey of `files` without the cases, the
+// cases. Where some look alike, whose paths are counted as they are met, the
+// survey is made once more with the cases known (not for an explanation).
+void setCasesAfterSurvey(ValueWarnings& warnings, std::vector<std::vector<std::string>> const& rows,
+                         std::list<std::string> const& files, std::vector<MetadataPattern> const& patterns);
+
+// survey() on a thread of its own, so that it runs while the library's
+// later stages run on the calling thread: it reads the paths only and asks
+// the library for nothing but MetadataInfoReader's reading. `files` (the
+// importer's list, which changes only with setCrawlResult), `warnings` and
+// `explanation` must stay as they are until join(). Where no thread can be
+// had, join() surveys on the calling thread.
+class ConcurrentSurvey {
+public:
+    ConcurrentSurvey(std::list<std::string> const& files, std::vector<MetadataPattern> const& patterns,
+                     ValueWarnings& warnings, Explanation* explanation);
+    // Stops the survey, if still running, and waits for it.
+    ~ConcurrentSurvey();
+    ConcurrentSurvey(ConcurrentSurvey const&) = delete;
+    ConcurrentSurvey& operator=(ConcurrentSurvey const&) = delete;
+
+    // Waits for the survey to end; throws what it threw (std::bad_alloc).
+    void join();
+
+private:
+    void run() noexcept;
+
+    std::list<std::string> const& files_;
+    std::vector<MetadataPattern> const patterns_;
+    ValueWarnings& warnings_;
+    Explanation* const explanation_;
+    std::atomic<bool> stop_{false};
+    std::exception_ptr failure_;
+    bool ran_ = false;
+    std::thread thread_;
+};
 
 } // namespace cli

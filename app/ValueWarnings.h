@@ -39,8 +39,11 @@ public:
 
     // The cases: per case, per pattern, the value text as it stands in the
     // paths (ImportReport::texts). Give them before the paths, so that the
-    // paths of cases that look alike are counted.
+    // paths of cases that look alike are counted. Given after them, they
+    // count no path, which changes nothing unless casesLookAlike().
     void setCases(std::vector<std::vector<std::string>> const& rows);
+    // Whether the cases given include some that look alike.
+    bool casesLookAlike() const { return !lookAlikeKeys_.empty(); }
 
     // One crawled path with the records the library gives for it
     // (metadataInfoList): one per pattern when it belongs to a case.

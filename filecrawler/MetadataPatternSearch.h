@@ -1,9 +1,11 @@
 #pragma once
 
 #include "filecrawler/Export.h"
+#include "filecrawler/MetadataInfo.h"
 #include "filecrawler/MetadataPattern.h"
 
 #include <cstddef>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -16,3 +18,26 @@
 BRIM_FILECRAWLER_EXPORT bool findMetadataPatternPositions(std::string_view path,
                                                           std::vector<MetadataPattern> const& patterns,
                                                           std::vector<std::size_t>& positions);
+
+// Reads the records of a pattern list from paths as the parser reads them:
+// one per pattern, in order, up to the first pattern that has no value there;
+// none at all when a pattern's text is missing. Matching is a function of
+// the path and the list alone, so for a path the parser holds, with this
+// list applied, the records equal its metadataInfoList(path). A reader holds
+// working space only, and touches nothing else: each thread reads with its
+// own, whatever the parser does meanwhile.
+class BRIM_FILECRAWLER_EXPORT MetadataInfoReader {
+public:
+    explicit MetadataInfoReader(std::vector<MetadataPattern> patterns);
+    ~MetadataInfoReader();
+    MetadataInfoReader(MetadataInfoReader const&) = delete;
+    MetadataInfoReader& operator=(MetadataInfoReader const&) = delete;
+
+    // The records of `path`; valid until the next call. Throws
+    // std::bad_alloc when memory runs out.
+    std::vector<MetadataInfo> const& read(std::string_view path);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};

@@ -9,11 +9,14 @@
 //                       after a byte that chooses its type (odd: Numeric).
 // Any other first byte appends the whole piece as a path. After every call
 // the parser's every answer (cases and their values, entries with their
-// case, values and records) equals the literal parser's.
+// case, values and records) equals the literal parser's; after a pattern
+// list is applied, MetadataInfoReader reads every held path's records as the
+// parser gives them.
 #include "FuzzInput.h"
 #include "LiteralParser.h"
 
 #include "filecrawler/CrawlerBasicImporterParser.h"
+#include "filecrawler/MetadataPatternSearch.h"
 #include "filecrawler/private/CrawlerFilePath.h"
 
 #include <cstddef>
@@ -91,22 +94,29 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     CrawlerBasicImporterParser parser;
     literal::Parser reference;
     std::vector<std::string> probes = {"", "absent"};
+    std::vector<std::string> held; // appended since the last clear
     std::size_t patternCount = 0;
     for (std::string const& piece : fuzzinput::pieces(data, size)) {
         char const call = piece.empty() ? 'c' : piece[0];
         if (call == 'c') {
             parser.clearFilePaths();
             reference.clearFilePaths();
+            held.clear();
         } else if (call == 'p') {
             std::vector<MetadataPattern> const patterns = patternsOf(piece.substr(1));
             parser.applyMetadataPatternList(patterns);
             reference.applyMetadataPatternList(patterns);
             patternCount = patterns.size();
+            MetadataInfoReader reader(patterns);
+            for (std::string const& path : held)
+                fuzzinput::require(records(reader.read(path)) == records(parser.metadataInfoList(path)),
+                                   "the reader reads the records the parser holds");
         } else {
             std::string const path = call == 'a' ? piece.substr(1) : piece;
             parser.appendRawFilePath(path);
             reference.appendRawFilePath(path);
             probes.push_back(path);
+            held.push_back(path);
         }
         fuzzinput::require(state(parser, patternCount, probes) == state(reference, patternCount, probes),
                            "the parser answers as the literal parser");

@@ -56,8 +56,9 @@ std::vector<std::string> warningsFor(std::list<std::string> paths, std::string c
     cli::ProgramLoadContext context;
     importer->extract(context);
     cli::ValueWarnings warnings(list);
-    warnings.setCases(cli::buildReport(context, *cases, list, {}, false).texts);
-    cli::survey(*importer, list, warnings, nullptr);
+    cli::survey(importer->files(), list, warnings, nullptr);
+    cli::setCasesAfterSurvey(warnings, cli::buildReport(context, *cases, list, {}, false).texts,
+                             importer->files(), list);
     std::vector<std::string> found;
     for (ValueWarning const& warning : warnings.warnings()) {
         std::string const& message = warning.message;
