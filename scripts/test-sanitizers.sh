@@ -23,8 +23,9 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/
 
 # The code that runs threads: the crawl, the walk's read-ahead, the two-thread
 # helper and the name sort that uses it (support/), and the program's stages
-# after the crawl (run beside the thread that answers Ctrl-C).
-threaded_tests='^FolderCrawler|^ProgramInterrupt|^SideBySide|^NameSort'
+# after the crawl (run beside the thread that answers Ctrl-C, with the survey
+# of the values and the heap warming on threads of their own).
+threaded_tests='^FolderCrawler|^ProgramInterrupt|^ProgramOnSample|^HeapWarming|^SideBySide|^NameSort'
 
 configure() { # build_dir, cmake options...
   local dir="$1"
