@@ -9,24 +9,18 @@
 #endif
 
 namespace cli {
-namespace {
 
-#ifdef __GLIBC__
-// Whether the address space or the heap is limited (ulimit -v, -d): then a
-// heap grown ahead in large steps would hit the limit long before the memory
-// in use does.
 bool memoryLimited()
 {
+#ifdef __GLIBC__
     for (int const resource : {RLIMIT_AS, RLIMIT_DATA}) {
         rlimit limit{};
         if (getrlimit(resource, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY)
             return true;
     }
+#endif
     return false;
 }
-#endif
-
-} // namespace
 
 void tuneHeap()
 {

@@ -14,4 +14,8 @@ namespace cli {
 // limited (ulimit -v, -d), malloc works as usual.
 void tuneHeap();
 
+// Whether the address space or the heap is limited (ulimit -v, -d): then a
+// heap grown ahead would hit the limit long before the memory in use does.
+bool memoryLimited();
+
 } // namespace cli

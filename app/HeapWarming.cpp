@@ -1,5 +1,7 @@
 #include "HeapWarming.h"
 
+#include "HeapTuning.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -8,7 +10,6 @@
 
 #if defined(__GLIBC__) && defined(__linux__)
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -22,14 +23,15 @@ constexpr std::size_t BLOCK_BYTES = 64 << 10;
 // The helper checks for a stop between steps this large (a millisecond or so).
 constexpr std::size_t STEP_BYTES = 4 << 20;
 
-bool memoryLimited()
+// Never more than half the memory free now: warming must not push anything
+// out to swap.
+std::size_t warmableBytes(std::size_t bytes)
 {
-    for (int const resource : {RLIMIT_AS, RLIMIT_DATA}) {
-        rlimit limit{};
-        if (getrlimit(resource, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY)
-            return true;
-    }
-    return false;
+    long const pages = sysconf(_SC_AVPHYS_PAGES);
+    long const pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return 0;
+    return std::min(bytes, static_cast<std::size_t>(pages) / 2 * static_cast<std::size_t>(pageSize));
 }
 #endif
 
@@ -38,8 +40,11 @@ bool memoryLimited()
 HeapWarming::HeapWarming(std::size_t bytes)
 {
 #if defined(__GLIBC__) && defined(__linux__) && defined(MADV_POPULATE_WRITE)
-    if (bytes < STEP_BYTES || memoryLimited())
-        return; // not worth a thread; or near a limit, where memory is not taken ahead
+    if (memoryLimited())
+        return; // near a limit memory is not taken ahead
+    bytes = warmableBytes(bytes);
+    if (bytes < STEP_BYTES)
+        return; // not worth a thread
     std::vector<Range> ranges;
     std::vector<void*> blocks;
     try {

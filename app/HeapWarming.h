@@ -21,7 +21,9 @@ namespace cli {
 // which leaves their contents alone, so it does not matter that malloc
 // already hands them out again). Nothing is ever read or written through
 // the helper; where the kernel, the C library or the thread is missing,
-// the memory is simply faulted in by whoever touches it first.
+// the memory is simply faulted in by whoever touches it first. It takes at
+// most half the memory free at the time, and nothing under a memory limit
+// (ulimit -v, -d).
 //
 // The destructor stops the helper and waits for it; keep the object for the
 // allocations it is meant for.
