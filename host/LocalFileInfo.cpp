@@ -197,6 +197,14 @@ std::string LocalFileInfo::path() const
 
 std::string LocalFileInfo::name() const
 {
+    if (!root_) {
+        // Only a hint: nothing is read, whatever thread asks.
+        std::vector<LocalFileInfo> const& entries = listing_->entries;
+        std::size_t const ahead =
+            static_cast<std::size_t>(this - entries.data()) + localfile::config::nameFetchAhead;
+        if (ahead < entries.size())
+            __builtin_prefetch(entries[ahead].nameText());
+    }
     return std::string(nameText(), nameLength_);
 }
 

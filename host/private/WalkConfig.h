@@ -28,6 +28,12 @@ constexpr std::size_t reservedEntriesMost = std::size_t(1) << 21;
 // threshold itself was not measured.
 constexpr std::size_t sortOnTwoThreadsFrom = std::size_t(1) << 16;
 
+// A walk asks for the names of a listing's entries in order, but they are
+// kept in the directory's own order (ext4's: by hash), so in a big folder
+// each lies far from the one before; name() fetches the name this many
+// entries on into the cache. Not measured beyond the one figure.
+constexpr std::size_t nameFetchAhead = 8;
+
 // --- Descriptors (DirectoryListing.cpp, LocalFileInfo.cpp) ---
 
 // A walk keeps at most this share of the process's descriptors open
