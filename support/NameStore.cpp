@@ -71,14 +71,54 @@ NameStore::Reader::Reader(NameStore const& store) : store_(store) {}
 std::string_view NameStore::Reader::at(std::size_t position)
 {
     assert(position < store_.size_);
-    std::size_t const block = position / restartInterval;
-    if (position + 1 < next_ || block * restartInterval > next_) {
-        next_ = block * restartInterval;
-        offset_ = store_.restarts_[block];
+    if (position + 1 == next_)
+        return current_;
+    // The next name or the one after: a step or two from the current one.
+    if (position >= next_ && position < next_ + 2) {
+        while (next_ <= position)
+            decodeNext();
+        return current_;
     }
-    while (next_ <= position)
-        decodeNext();
+    jumpTo(position);
     return current_;
+}
+
+// Reads the name at `position` from the name stored whole before it, and
+// copies each of its bytes once: its rest, then the part of each earlier
+// rest that the names after it share, latest first. Decoding name by name
+// copied every rest on the way, and a jump was most of the time spent
+// filing and listing a study's auxiliary files.
+void NameStore::Reader::jumpTo(std::size_t position)
+{
+    struct Step {
+        std::size_t shared;
+        std::size_t rest;
+        std::size_t offset; // of the rest's bytes
+    };
+    std::size_t const first = position / restartInterval * restartInterval;
+    Step steps[restartInterval];
+    std::size_t offset = store_.restarts_[position / restartInterval];
+    std::size_t const count = position - first + 1;
+    for (std::size_t k = 0; k < count; ++k) {
+        steps[k].shared = readVarint(store_.bytes_, offset);
+        steps[k].rest = readVarint(store_.bytes_, offset);
+        steps[k].offset = offset;
+        offset += steps[k].rest;
+    }
+    Step const& last = steps[count - 1];
+    current_.resize(last.shared + last.rest);
+    std::size_t needed = current_.size(); // bytes [0, needed) still to fill
+    for (std::size_t k = count; k-- > 0 && needed > 0;) {
+        Step const& step = steps[k];
+        if (step.shared >= needed)
+            continue;
+        std::size_t const length = std::min(needed, step.shared + step.rest) - step.shared;
+        assert(step.shared + length == needed); // a name shares no more than the one before it holds
+        store_.bytes_.copy(current_.data() + step.shared, length, step.offset);
+        needed = step.shared;
+    }
+    next_ = position + 1;
+    offset_ = offset;
 }
 
 void NameStore::Reader::decodeNext()

@@ -43,6 +43,7 @@ public:
 
     private:
         void decodeNext();
+        void jumpTo(std::size_t position);
 
         NameStore const& store_;
         std::size_t next_ = 0;   // position of the name decoded next

@@ -40,7 +40,7 @@ TEST(Varint, SevenBitsAByteLowestFirst)
     EXPECT_EQ(offset, all.size());
 }
 
-// Every name comes back, read forwards, backwards and across the names
+// Every name comes back, read forwards, backwards, by leaps and across the names
 // stored whole; isAscending() tells strictly ascending lists.
 TEST(NameStore, GivesBackEveryNameAndTellsAscendingLists)
 {
@@ -64,6 +64,7 @@ TEST(NameStore, GivesBackEveryNameAndTellsAscendingLists)
         {{std::string(300, 'x'), std::string(300, 'x') + "y", "", std::string("\0\0", 2)}, false},
         {many, true},
         {manyThenFirst, false},
+        {{"abcdef", "abcxyz", "ab", "abzzzz", "abzzzzq", "b", "bcd"}, false},
     };
     for (Row const& row : rows) {
         support::NameStore store;
@@ -76,6 +77,9 @@ TEST(NameStore, GivesBackEveryNameAndTellsAscendingLists)
             EXPECT_EQ(reader.at(i), row.names[i]) << i;
         for (std::size_t i = row.names.size(); i-- > 0;)
             EXPECT_EQ(reader.at(i), row.names[i]) << i;
+        for (std::size_t const stride : {3, 17})
+            for (std::size_t i = 1; i < row.names.size(); i += stride)
+                EXPECT_EQ(reader.at(i), row.names[i]) << i << " by " << stride;
     }
 }
 
