@@ -1,9 +1,9 @@
 #include "StudyCrawl.h"
-#include "HeapWarming.h"
 
 #include "CountingFileInfo.h"
 #include "Explanation.h"
 #include "FilteredFileInfo.h"
+#include "HeapWarming.h"
 #include "ProgramLoadContext.h"
 #include "ProgramOptions.h"
 #include "StudyChecks.h"
