@@ -3,39 +3,20 @@
 #include "Explanation.h"
 #include "ValueWarnings.h"
 
+#include <cstddef>
 #include <system_error>
 
 namespace cli {
 
-PathRecords::PathRecords(std::vector<MetadataPattern> const& patterns)
-    : patternCount_(patterns.size()), reader_(patterns)
-{
-}
-
-std::vector<MetadataInfo> const& PathRecords::of(std::string const& path)
-{
-    if (records_ && !prefix_.empty() && path.compare(0, prefix_.size(), prefix_) == 0)
-        return *records_;
-    prefix_.clear();
-    records_ = &reader_.read(path);
-    if (records_->size() == patternCount_ && !records_->empty()) {
-        MetadataInfo const& last = records_->back();
-        std::size_t const separator = path.find_first_of("/\\", last.valuePosition + last.valueLength);
-        if (separator != std::string::npos)
-            prefix_.assign(path, 0, separator + 1);
-    }
-    return *records_;
-}
-
 void survey(std::list<std::string> const& files, std::vector<MetadataPattern> const& patterns,
             ValueWarnings& warnings, Explanation* explanation, std::atomic<bool> const* stop)
 {
-    PathRecords source(patterns);
+    MetadataInfoReader reader(patterns);
     std::size_t count = 0;
     for (std::string const& path : files) {
         if (stop && ++count % 4096 == 0 && stop->load(std::memory_order_relaxed))
             return;
-        std::vector<MetadataInfo> const& records = source.of(path);
+        std::vector<MetadataInfo> const& records = reader.read(path);
         warnings.add(path, records);
         // A path in a case has one record per pattern; one in no case fewer.
         if (explanation && records.size() < patterns.size())

@@ -4,7 +4,6 @@
 #include "filecrawler/MetadataPatternSearch.h"
 
 #include <atomic>
-#include <cstddef>
 #include <exception>
 #include <list>
 #include <string>
@@ -16,32 +15,12 @@ namespace cli {
 class Explanation;
 class ValueWarnings;
 
-// The records the importer holds for each of its paths once the pattern
-// list is applied, read from the paths again as the library reads them
-// (MetadataInfoReader), without asking the importer. Reading costs more
-// than all else done per path; a rule of matching lets most paths in
-// folders go without it: the records of a path in a case whose last value
-// ends before a separator hold for every path that begins with the same
-// text up to that separator, since each text is found at its first
-// occurrence and no value is read past a separator.
-class PathRecords {
-public:
-    explicit PathRecords(std::vector<MetadataPattern> const& patterns);
-
-    // The same as importer.metadataInfoList(path); valid until the next call.
-    std::vector<MetadataInfo> const& of(std::string const& path);
-
-private:
-    std::size_t patternCount_;
-    MetadataInfoReader reader_;
-    std::vector<MetadataInfo> const* records_ = nullptr;
-    std::string prefix_; // paths that begin with it have *records_
-};
-
 // One pass over the importer's paths in their order: each path with the
-// records the importer holds for it goes to `warnings`, and, when
-// `explanation` is given, each path in no case goes there. Stops early,
-// leaving the rest out, once `stop` is set.
+// records the importer holds for it, read again from the path as the library
+// reads them (MetadataInfoReader, which takes the records of the files of a
+// folder from the first), goes to `warnings`, and, when `explanation` is
+// given, each path in no case goes there. Stops early, leaving the rest out,
+// once `stop` is set.
 void survey(std::list<std::string> const& files, std::vector<MetadataPattern> const& patterns,
             ValueWarnings& warnings, Explanation* explanation, std::atomic<bool> const* stop = nullptr);
 

@@ -3,6 +3,8 @@
 #include "filecrawler/private/CrawlerFilePath.h"
 #include "filecrawler/private/PathValueScanner.h"
 
+#include <string>
+
 bool findMetadataPatternPositions(std::string_view path, std::vector<MetadataPattern> const& patterns,
                                   std::vector<std::size_t>& positions)
 {
@@ -12,6 +14,7 @@ bool findMetadataPatternPositions(std::string_view path, std::vector<MetadataPat
 struct MetadataInfoReader::Impl {
     std::vector<MetadataPattern> patterns;
     CrawlerFilePath::Scratch scratch;
+    std::string prefix; // what scratch.readPrefix views: the caller's path may be gone by the next read
     std::vector<MetadataInfo> records;
 };
 
@@ -26,19 +29,19 @@ MetadataInfoReader::~MetadataInfoReader() = default;
 std::vector<MetadataInfo> const& MetadataInfoReader::read(std::string_view path)
 {
     Impl& impl = *impl_;
-    // Every path is read afresh: the scratch's reuse of the path before
-    // would view a path the caller may have let go.
-    impl.scratch.readWith = nullptr;
+    // A path that begins as the last one read did, through the separator
+    // after its values, has its records: the parser's own reuse.
     CrawlerFilePath::readValues(path, impl.patterns, impl.scratch);
+    if (impl.scratch.sameAsLast)
+        return impl.records;
+    if (impl.scratch.readWith) {
+        impl.prefix.assign(impl.scratch.readPrefix);
+        impl.scratch.readPrefix = impl.prefix;
+    }
     std::vector<CrawlerFilePath::ValueSpan> const& spans = impl.scratch.spans;
     // The records' strings keep their room from path to path.
     impl.records.resize(spans.size());
-    for (std::size_t i = 0; i < spans.size(); ++i) {
-        MetadataInfo& record = impl.records[i];
-        record.patternPosition = spans[i].patternPosition;
-        record.valuePosition = spans[i].valuePosition;
-        record.valueLength = spans[i].valueLength;
-        record.value.assign(path.substr(spans[i].valuePosition, spans[i].valueLength));
-    }
+    for (std::size_t i = 0; i < spans.size(); ++i)
+        CrawlerFilePath::setRecord(impl.records[i], path, spans[i]);
     return impl.records;
 }

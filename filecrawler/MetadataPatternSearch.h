@@ -23,9 +23,12 @@ BRIM_FILECRAWLER_EXPORT bool findMetadataPatternPositions(std::string_view path,
 // one per pattern, in order, up to the first pattern that has no value there;
 // none at all when a pattern's text is missing. Matching is a function of
 // the path and the list alone, so for a path the parser holds, with this
-// list applied, the records equal its metadataInfoList(path). A reader holds
-// working space only, and touches nothing else: each thread reads with its
-// own, whatever the parser does meanwhile.
+// list applied, the records equal its metadataInfoList(path). Like the
+// parser, a reader gives the next path that begins as the last one read did,
+// through the separator after its values, the same records without reading
+// them again. A reader holds working space only (with that beginning), and
+// touches nothing else: each thread reads with its own, whatever the parser
+// does meanwhile.
 class BRIM_FILECRAWLER_EXPORT MetadataInfoReader {
 public:
     explicit MetadataInfoReader(std::vector<MetadataPattern> patterns);

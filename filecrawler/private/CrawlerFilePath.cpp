@@ -221,12 +221,17 @@ void CrawlerFilePath::appendRecords(std::vector<MetadataInfo>& infos,
     infos.reserve(infos.size() + spans.size());
     for (ValueSpan const& span : spans) {
         MetadataInfo info;
-        info.patternPosition = span.patternPosition;
-        info.valuePosition = span.valuePosition;
-        info.valueLength = span.valueLength;
-        info.value.assign(path.substr(span.valuePosition, span.valueLength));
+        setRecord(info, path, span);
         infos.push_back(std::move(info));
     }
+}
+
+void CrawlerFilePath::setRecord(MetadataInfo& info, std::string_view path, ValueSpan const& span)
+{
+    info.patternPosition = span.patternPosition;
+    info.valuePosition = span.valuePosition;
+    info.valueLength = span.valueLength;
+    info.value.assign(path.substr(span.valuePosition, span.valueLength));
 }
 
 std::vector<MetadataInfo> CrawlerFilePath::metadataInfoList() const

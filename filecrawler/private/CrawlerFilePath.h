@@ -116,6 +116,8 @@ public:
     // until one is missing or has no value there; true when all were read.
     static bool readValues(std::string_view path, std::vector<MetadataPattern> const& patterns,
                            Scratch& scratch);
+    // The record of the value `span` of `path` marks.
+    static void setRecord(MetadataInfo& info, std::string_view path, ValueSpan const& span);
 
 private:
     void becomeLiteral();
