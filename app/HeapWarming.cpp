@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <system_error>
+#include <vector>
 
 #if defined(__GLIBC__) && defined(__linux__)
 #include <sys/mman.h>

@@ -95,10 +95,10 @@ void NameStore::Reader::jumpTo(std::size_t position)
         std::size_t rest;
         std::size_t offset; // of the rest's bytes
     };
-    std::size_t const first = position / restartInterval * restartInterval;
+    std::size_t const block = position / restartInterval;
     Step steps[restartInterval];
-    std::size_t offset = store_.restarts_[position / restartInterval];
-    std::size_t const count = position - first + 1;
+    std::size_t offset = store_.restarts_[block];
+    std::size_t const count = position - block * restartInterval + 1;
     for (std::size_t k = 0; k < count; ++k) {
         steps[k].shared = readVarint(store_.bytes_, offset);
         steps[k].rest = readVarint(store_.bytes_, offset);
@@ -112,9 +112,8 @@ void NameStore::Reader::jumpTo(std::size_t position)
         Step const& step = steps[k];
         if (step.shared >= needed)
             continue;
-        std::size_t const length = std::min(needed, step.shared + step.rest) - step.shared;
-        assert(step.shared + length == needed); // a name shares no more than the one before it holds
-        store_.bytes_.copy(current_.data() + step.shared, length, step.offset);
+        assert(step.shared + step.rest >= needed); // a name shares no more than the one before it holds
+        store_.bytes_.copy(current_.data() + step.shared, needed - step.shared, step.offset);
         needed = step.shared;
     }
     next_ = position + 1;
